@@ -1,0 +1,20 @@
+// Three text panels rising and receding in perspective over the field.
+#pragma once
+
+#include <cstdint>
+
+struct crawl_panel {
+  int32_t shrink_phase;
+  int32_t base_width;
+  int32_t width;
+  int32_t half_width;
+  int32_t squashed_height;
+  int32_t height;
+  double y;
+  double z;
+};
+
+extern crawl_panel crawl_panels[3];
+
+// Runs 2651 iterations, or until Escape is held at the end of one.
+void crawl_scene();

@@ -1,0 +1,114 @@
+#include "show/assets.h"
+
+#include <cstdlib>
+
+#include "platform/platform.h"
+
+int point_colour_light;
+int point_colour_dark;
+BITMAP *panel_slanted[panel_count];
+BITMAP *panel_squashed[panel_count];
+BITMAP *backdrop_canvas;
+BITMAP *star_strip;
+BITMAP *star_sprites[star_sprite_count];
+BITMAP *logo_image;
+BITMAP *text_panels[panel_count];
+BITMAP *title_image;
+SAMPLE *music;
+BITMAP *frame_canvas;
+PALETTE asset_palette;
+
+static constexpr const char *panel_files[panel_count] = {"txt1_2.tga", "txt2_2.tga", "txt3_3.tga"};
+static constexpr char music_file[] = "track1_cut_equalize.wav";
+static constexpr int startup_random_values = 60;
+
+static BITMAP *create_cleared_bitmap(int w, int h)
+{
+  BITMAP *bmp = create_bitmap(w, h);
+  clear_bitmap(bmp);
+  return bmp;
+}
+
+// The scenes copy and stretch every image with its fixed size, so an image
+// that is missing or smaller would make them read outside it: refuse it here.
+static BITMAP *load_image(const char *name, int need_w, int need_h)
+{
+  char path[256];
+  asset_path(name, path, sizeof path);
+  BITMAP *image = load_tga(path, asset_palette);
+  if (!image) {
+    allegro_message("Error reading image file '%s'\n", name);
+    return nullptr;
+  }
+  if (image->w < need_w || image->h < need_h) {
+    allegro_message("Error reading image file '%s'\nIt is %dx%d, the show needs %dx%d\n", name,
+                    image->w, image->h, need_w, need_h);
+    destroy_bitmap(image);
+    return nullptr;
+  }
+  return image;
+}
+
+static bool cut_star_sprites()
+{
+  star_strip = load_image("star2.tga", star_cell_stride * (star_sprite_count - 1) + star_sprite_size,
+                          star_sprite_size);
+  if (!star_strip)
+    return false;
+  for (BITMAP *&sprite : star_sprites)
+    sprite = create_sprite_bitmap(star_sprite_size, star_sprite_size);
+  for (int k = 0; k < star_sprite_count; k++)
+    blit(star_strip, star_sprites[k], star_cell_stride * k, 0, 0, 0, star_sprite_size,
+         star_sprite_size);
+  return true;
+}
+
+static bool load_images()
+{
+  if (!cut_star_sprites())
+    return false;
+  logo_image = load_image("logo.tga", logo_width, logo_height);
+  if (!logo_image)
+    return false;
+  for (int i = 0; i < panel_count; i++) {
+    text_panels[i] = load_image(panel_files[i], panel_widths[i], panel_heights[i]);
+    if (!text_panels[i])
+      return false;
+  }
+  title_image = load_image("dawno.tga", title_width, title_height);
+  return title_image != nullptr;
+}
+
+static bool load_music()
+{
+  if (install_sound(DIGI_AUTODETECT, MIDI_NONE, nullptr) != 0) {
+    allegro_message("Error initialising sound system\n%s\n", allegro_error);
+    return false;
+  }
+  char path[256];
+  asset_path(music_file, path, sizeof path);
+  music = load_sample(path);
+  if (!music) {
+    allegro_message("Error reading WAV file '%s'\n", music_file);
+    return false;
+  }
+  return true;
+}
+
+bool load_assets()
+{
+  point_colour_light = makecol16(95, 95, 207);
+  point_colour_dark = makecol16(15, 15, 107);
+  for (int i = 0; i < panel_count; i++)
+    panel_slanted[i] = create_cleared_bitmap(panel_widths[i], panel_heights[i]);
+  for (int i = 0; i < panel_count; i++)
+    panel_squashed[i] = create_cleared_bitmap(panel_widths[i], panel_heights[i]);
+  backdrop_canvas = create_bitmap(SCREEN_W, SCREEN_H);
+  if (!load_images() || !load_music())
+    return false;
+  clear_bitmap(screen);
+  frame_canvas = create_cleared_bitmap(SCREEN_W, SCREEN_H);
+  for (int i = 0; i < startup_random_values; i++)
+    rand();
+  return true;
+}

@@ -1,0 +1,22 @@
+// The free-flight loop: the endless, steerable star field that ends the show.
+#pragma once
+
+#include <allegro.h>
+
+extern bool overlay_on;
+// Drawn at (9, 28) while the overlay is on; the show supplies no picture,
+// so it stays NULL and the overlay draws nothing.
+extern BITMAP *overlay_sprite;
+
+constexpr char screenshot_name[] = "qirboSho.pcx";
+
+// Runs frames until Space or Escape is held at the end of one.
+void free_flight_loop();
+
+// One frame of the loop; false when Space or Escape ends the show.
+// `flight_frame` is the loop's frame counter, advanced here.
+bool run_flight_frame(int &flight_frame);
+
+// Writes the visible screen to "qirboSho.pcx", replacing the old file only
+// when the new one was written whole.
+void save_screenshot();

@@ -1,0 +1,19 @@
+// Library calls that the X11 tests capture through the linker's --wrap:
+// messages instead of message boxes, a sound system that can be made to
+// fail, and the order in which bitmaps and samples are destroyed.
+#pragma once
+
+#include <allegro.h>
+
+#include <string>
+#include <vector>
+
+struct captured_message {
+  std::string text;
+  bool in_text_mode;  // the graphics mode was already left when it was shown
+};
+
+extern std::vector<captured_message> messages;
+extern bool fail_sound_install;
+// Every destroyed bitmap or sample, in order ("bitmap"/"sample" + address).
+extern std::vector<std::pair<std::string, const void *>> destroyed;

@@ -1,0 +1,48 @@
+#include <gtest/gtest.h>
+
+#include "platform/platform.h"
+
+namespace {
+
+constexpr int64_t period = 16'666'667;
+
+TEST(Pacing, KeepsAbsoluteDeadlinesWithoutDrift)
+{
+  frame_pacer pacer = {period, 0};
+  EXPECT_EQ(pace_refresh(pacer, 1'000), 0) << "the first refresh only starts the schedule";
+  // Frames that take a little time each sleep only the rest of their period,
+  // so a thousand of them end exactly a thousand periods after the start.
+  int64_t now = 1'000;
+  for (int i = 0; i < 1000; i++) {
+    now += 3'000'000;
+    now += pace_refresh(pacer, now);
+  }
+  EXPECT_EQ(now, 1'000 + 1000 * period);
+}
+
+TEST(Pacing, SlightlyLateFrameIsMadeUpByTheNext)
+{
+  frame_pacer pacer = {period, 0};
+  pace_refresh(pacer, 0);
+  EXPECT_EQ(pace_refresh(pacer, period + 5'000'000), 0);
+  EXPECT_EQ(pace_refresh(pacer, period + 6'000'000), period - 6'000'000);
+}
+
+TEST(Pacing, VeryLateFrameStartsAFreshScheduleInsteadOfRushing)
+{
+  frame_pacer pacer = {period, 0};
+  pace_refresh(pacer, 0);
+  int64_t late = 10 * period;
+  EXPECT_EQ(pace_refresh(pacer, late), 0);
+  EXPECT_EQ(pace_refresh(pacer, late + 1'000), period - 1'000)
+      << "the frame after a stall waits a full period again";
+}
+
+TEST(AssetPath, UsesTheDatFolderWithThisSystemsSeparator)
+{
+  char path[64];
+  asset_path("star2.tga", path, sizeof path);
+  EXPECT_STREQ(path, "dat/star2.tga");
+}
+
+}  // namespace
