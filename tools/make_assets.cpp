@@ -1,0 +1,39 @@
+// Writes the show's seven asset files: make_assets [DIR], DIR being dat by
+// default. The same files, byte for byte, on every run.
+#include <array>
+#include <cstdio>
+#include <exception>
+#include <filesystem>
+#include <string>
+
+#include "music.h"
+#include "pictures.h"
+#include "raster.h"
+
+static constexpr std::array<const char *, 3> panel_files = {"txt1_2.tga", "txt2_2.tga", "txt3_3.tga"};
+
+static bool write_all(const std::string &dir)
+{
+  auto path = [&dir](const char *name) { return dir + "/" + name; };
+  bool ok = write_tga(path("star2.tga"), star_strip_picture()) && write_tga(path("logo.tga"), logo_picture()) &&
+            write_tga(path("dawno.tga"), title_picture());
+  for (int i = 0; ok && i < int(panel_files.size()); i++)
+    ok = write_tga(path(panel_files[size_t(i)]), panel_picture(i));
+  return ok && write_wav(path("track1_cut_equalize.wav"), music_loop(), music_channels, music_rate);
+}
+
+int main(int argc, char **argv)
+{
+  std::string dir = argc > 1 ? argv[1] : "dat";
+  try {
+    std::filesystem::create_directories(dir);
+    if (!write_all(dir)) {
+      std::fprintf(stderr, "make_assets: cannot write into %s\n", dir.c_str());
+      return 1;
+    }
+  } catch (const std::exception &e) {
+    std::fprintf(stderr, "make_assets: %s\n", e.what());
+    return 1;
+  }
+  return 0;
+}
