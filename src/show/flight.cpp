@@ -1,0 +1,155 @@
+#include "show/flight.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "field/projection.h"
+#include "field/renderer.h"
+#include "show/pages.h"
+
+bool overlay_on;
+BITMAP *overlay_sprite;
+
+// The roll speeds up in 89 steps of 56 frames, then holds its top speed.
+constexpr int roll_ramp_end = 4984;
+constexpr int roll_step_frames = 56;
+constexpr int roll_steps = 90;
+constexpr double roll_rate = 0.425;
+constexpr float full_turn = 360.0f;
+constexpr double steer_step = 0.05;
+constexpr int overlay_x = 9;
+constexpr int overlay_y = 28;
+constexpr char screenshot_draft[] = "qirboSho.pcx.part";
+
+// The roll never stops, so it is kept within one turn: a float that grew
+// for days would round its increments to nothing. Taking 360 off an angle
+// below 720 is exact in float, so the picture does not change.
+static void advance_roll(int flight_frame)
+{
+  float q = float(flight_frame / roll_step_frames % roll_steps);
+  roll_angle = float(double(roll_angle) + roll_rate * double(sin_deg(q)));
+  if (roll_angle >= full_turn)
+    roll_angle -= full_turn;
+}
+
+static void take_key(int c)
+{
+  if (c == 's' || c == 'S') {
+    save_screenshot();
+  } else if (c == 'v' || c == 'V') {
+    if (overlay_on) {
+      overlay_on = false;
+      clear_bitmap(screen);
+    } else {
+      overlay_on = true;
+    }
+  }
+  if (c == 'c' || c == 'C')
+    overlay_on = !overlay_on;
+}
+
+static void nudge(float &angle, double step)
+{
+  angle = float(double(angle) + step);
+}
+
+static void steer()
+{
+  if (key[KEY_4])
+    nudge(pitch_angle, steer_step);
+  if (key[KEY_6])
+    nudge(pitch_angle, -steer_step);
+  if (key[KEY_8])
+    nudge(yaw_angle, steer_step);
+  if (key[KEY_2])
+    nudge(yaw_angle, -steer_step);
+}
+
+bool run_flight_frame(int &flight_frame)
+{
+  BITMAP *page = begin_flip();
+  clear_bitmap(page);
+  if (flight_frame < roll_ramp_end)
+    flight_frame++;
+  advance_roll(flight_frame);
+  draw_field(page);
+  if (overlay_on && overlay_sprite)
+    draw_sprite(page, overlay_sprite, overlay_x, overlay_y);
+  end_flip();
+
+  if (keypressed())
+    take_key(readkey() & 0xff);
+  steer();
+  return !key[KEY_SPACE] && !key[KEY_ESC];
+}
+
+void free_flight_loop()
+{
+  int flight_frame = 0;
+  while (run_flight_frame(flight_frame)) {
+  }
+}
+
+// The library's own file writer drops the error of its last buffer flush, so
+// a disk that fills up near the end of a picture would pass for a whole file.
+// Its PCX encoder writes through this stdio stream instead, where every
+// error, the one at close included, is seen. The encoder never reads back.
+static int stdio_close(void *file)
+{
+  bool failed = ferror(static_cast<FILE *>(file)) != 0;
+  return (fclose(static_cast<FILE *>(file)) != 0 || failed) ? EOF : 0;
+}
+
+static int stdio_putc(int c, void *file)
+{
+  return fputc(c, static_cast<FILE *>(file));
+}
+
+static long stdio_write(const void *data, long n, void *file)
+{
+  return long(fwrite(data, 1, size_t(n), static_cast<FILE *>(file)));
+}
+
+static int stdio_error(void *file)
+{
+  return ferror(static_cast<FILE *>(file));
+}
+
+static const PACKFILE_VTABLE stdio_writer = {
+    stdio_close, nullptr, nullptr, nullptr, stdio_putc, stdio_write, nullptr, nullptr, stdio_error};
+
+// True only when the whole picture reached the file.
+static bool write_pcx(const char *name, BITMAP *bmp, const RGB *palette)
+{
+  FILE *file = fopen(name, "wb");
+  if (!file)
+    return false;
+  PACKFILE *out = pack_fopen_vtable(&stdio_writer, file);
+  if (!out) {
+    fclose(file);
+    return false;
+  }
+  bool encoded = save_pcx_pf(out, bmp, palette) == 0;
+  return pack_fclose(out) == 0 && encoded;
+}
+
+// On X11 every shown page is copied to the screen, so the screen is what the
+// viewer sees. The picture goes to a draft first and replaces the last
+// screenshot only once it is complete.
+void save_screenshot()
+{
+  PALETTE palette;
+  get_palette(palette);
+  BITMAP *shot = create_sub_bitmap(screen, 0, 0, SCREEN_W, SCREEN_H);
+  if (!shot)
+    return;
+  bool written = write_pcx(screenshot_draft, shot, palette);
+  destroy_bitmap(shot);
+
+  std::error_code error;
+  if (written)
+    std::filesystem::rename(screenshot_draft, screenshot_name, error);
+  if (!written || error)
+    std::filesystem::remove(screenshot_draft, error);
+}
