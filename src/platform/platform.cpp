@@ -1,8 +1,6 @@
 #include "platform/platform.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <ctime>
 
 bool pacing_enabled = true;
@@ -13,28 +11,6 @@ BITMAP *(*page_maker)() = nullptr;
 
 static bool hardware_flip = false;
 static frame_pacer pacer = {0, 0};
-
-static void pause_ns(int64_t ns)
-{
-  timespec pause = {time_t(ns / 1000000000), long(ns % 1000000000)};
-  while (nanosleep(&pause, &pause) != 0) {
-  }
-}
-
-// A busy X server now and then drops a new connection (EAGAIN, ECONNRESET);
-// a second attempt then succeeds. Without any display every attempt fails
-// at once, so the retries cost only their pauses.
-bool start_library_system()
-{
-  constexpr int attempts = 3;
-  for (int i = 0; i < attempts; i++) {
-    if (install_allegro(SYSTEM_AUTODETECT, &errno, atexit) == 0)
-      return true;
-    if (i + 1 < attempts)
-      pause_ns(100'000'000);
-  }
-  return false;
-}
 
 bool set_show_mode()
 {
@@ -104,8 +80,11 @@ static void pace()
   if (!pacing_enabled || hardware_flip)
     return;
   int64_t sleep_ns = pace_refresh(pacer, monotonic_ns());
-  if (sleep_ns > 0)
-    pause_ns(sleep_ns);
+  if (sleep_ns > 0) {
+    timespec pause = {time_t(sleep_ns / 1000000000), long(sleep_ns % 1000000000)};
+    while (nanosleep(&pause, &pause) != 0) {
+    }
+  }
 }
 
 void show_page(BITMAP *page)

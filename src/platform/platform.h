@@ -8,10 +8,6 @@
 
 #include <cstdint>
 
-// Starts the library with its display driver; false when there is no display.
-// The library's shutdown is registered with atexit.
-bool start_library_system();
-
 // Sets 1024x768 full screen, falling back to a 1024x768 window.
 // Returns false when neither mode can be set.
 bool set_show_mode();

@@ -1,6 +1,8 @@
 #include "show/pages.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 
 #include "platform/platform.h"
 #include "show/assets.h"
@@ -14,7 +16,7 @@ BITMAP *reserve_pages[2];
 // after a failure still closes the display.
 static bool start_library()
 {
-  if (!start_library_system()) {
+  if (install_allegro(SYSTEM_AUTODETECT, &errno, atexit) != 0) {
     fprintf(stderr, "Cannot start the graphics library: no X display?\n");
     return false;
   }
