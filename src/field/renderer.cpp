@@ -5,6 +5,7 @@
 #include "field/points.h"
 #include "field/projection.h"
 #include "show/assets.h"
+#include "show/drawing.h"
 
 // Index ranges of the groups, each drawn its own way.
 static constexpr int near_twinkling_end = 10;
@@ -29,7 +30,7 @@ static void put_point(BITMAP *target, int colour)
 
 static void put_sprite(BITMAP *target, int k)
 {
-  draw_sprite(target, star_sprites[k], proj_x, proj_y);
+  draw_sprite_fast(target, star_sprites[k], proj_x, proj_y);
 }
 
 void draw_field(BITMAP *target)

@@ -7,6 +7,7 @@
 #include "field/projection.h"
 #include "field/renderer.h"
 #include "show/assets.h"
+#include "show/drawing.h"
 #include "show/pages.h"
 #include "show/sequence.h"
 
@@ -40,8 +41,8 @@ static void slant_pass(int k)
     // Row `height` lies below both bitmaps and only counts; stretch_blit
     // would read it from outside the image, as it does not clip its source.
     if (r < p.height && row_width > 0)
-      stretch_blit(text_panels[k], panel_slanted[k], 0, r, p.width, 1,
-                   p.half_width - row_width / 2, r, row_width, 1);
+      stretch_blit_fast(text_panels[k], panel_slanted[k], 0, r, p.width, 1,
+                        p.half_width - row_width / 2, r, row_width, 1);
   }
 }
 
@@ -83,17 +84,17 @@ static void panel_step(int k, int crawl_frame)
        p.height + top);
 
   if (p.squashed_height > 0)
-    stretch_blit(panel_slanted[k], panel_squashed[k], 0, 0, p.width, p.height, 0, 0, p.width,
-                 p.squashed_height);
+    stretch_blit_fast(panel_slanted[k], panel_squashed[k], 0, 0, p.width, p.height, 0, 0, p.width,
+                      p.squashed_height);
   // Row squashed_height is left as it was: the line masks the row below it.
   line(panel_squashed[k], 0, p.squashed_height + 1, p.width, p.squashed_height + 1,
        MASK_COLOR_16);
 
   if (running && compose)
-    draw_sprite(frame_canvas, panel_squashed[k], left, top);
+    draw_sprite_fast(frame_canvas, panel_squashed[k], left, top);
 }
 
-void crawl_scene()
+void start_crawl()
 {
   clear_bitmap(frame_canvas);
   draw_field(frame_canvas);
@@ -103,17 +104,26 @@ void crawl_scene()
     const int height = panel_heights[k];
     crawl_panels[k] = {0, width, width, width / 2, height, height, start_y, 0.0};
   }
+}
 
-  // Odd iterations compose a frame in frame_canvas, even ones show it first.
+// Odd iterations compose a frame in frame_canvas, even ones show it first.
+void run_crawl_iteration(int crawl_frame)
+{
+  if (crawl_frame % 2 == 0) {
+    BITMAP *page = begin_flip();
+    blit(frame_canvas, page, 0, 0, 0, 0, SCREEN_W, SCREEN_H);
+    end_flip();
+  }
+  for (int k = 0; k < panel_count; k++)
+    panel_step(k, crawl_frame);
+}
+
+void crawl_scene()
+{
+  start_crawl();
   int crawl_frame = 0;
   do {
     crawl_frame++;
-    if (crawl_frame % 2 == 0) {
-      BITMAP *page = begin_flip();
-      blit(frame_canvas, page, 0, 0, 0, 0, SCREEN_W, SCREEN_H);
-      end_flip();
-    }
-    for (int k = 0; k < panel_count; k++)
-      panel_step(k, crawl_frame);
+    run_crawl_iteration(crawl_frame);
   } while (crawl_frame < last_iteration && !key[KEY_ESC]);
 }

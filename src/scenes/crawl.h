@@ -18,3 +18,9 @@ extern crawl_panel crawl_panels[3];
 
 // Runs 2651 iterations, or until Escape is held at the end of one.
 void crawl_scene();
+
+// The scene's entry: the still field in frame_canvas and backdrop_canvas,
+// and the panels at their starting values.
+void start_crawl();
+// Iteration crawl_frame (from 1) after start_crawl and all earlier ones.
+void run_crawl_iteration(int crawl_frame);

@@ -8,6 +8,7 @@
 
 #include "field/renderer.h"
 #include "show/assets.h"
+#include "show/drawing.h"
 #include "show/pages.h"
 
 // Where the logo sits on the page, at full size.
@@ -60,47 +61,37 @@ static void fade_corner(BITMAP *layer, int amount, int black)
   }
 }
 
-static void run_frames(BITMAP *logo_backdrop, BITMAP *logo_layer, BITMAP *logo_composite,
-                       int black)
+void run_logo_frame(logo_motion &m, const logo_scratch &scratch, int black)
 {
-  int32_t logo_frame = 0;
-  int32_t step_toggle = 0;
-  float squash_angle = 0;
-  int32_t squash = 0;
-  float fade_phase = 0;
-  for (;;) {
-    BITMAP *page = begin_flip();
-    logo_frame++;
-    if (++step_toggle == 2) {
-      step_toggle = 0;
-      squash_angle += squash_step;
-    }
-    if (logo_frame <= sine_frames)
-      squash = int32_t(squash_range * sine_of_degrees(squash_angle));
-    else
-      squash++;
-
-    // The squashed logo keeps to the layer's bottom-left corner.
-    clear_to_color(logo_layer, MASK_COLOR_16);
-    const int lost_rows = squash - squash / 2;
-    stretch_blit(logo_image, logo_layer, 0, 0, logo_width, logo_height, 0, lost_rows,
-                 int(logo_width - width_per_squash * squash), logo_height - lost_rows);
-    if (squash_angle > fade_start_angle) {
-      fade_phase = float(fade_phase + fade_step);
-      const int32_t fade_amount = int32_t(fade_range * sine_of_degrees(fade_phase));
-      fade_corner(logo_layer, fade_amount, black);
-    }
-
-    blit(logo_backdrop, logo_composite, 0, 0, 0, 0, logo_width, logo_height);
-    // Shifted right and up by half the shrink, so the logo stays centred.
-    draw_sprite(logo_composite, logo_layer, int(width_per_squash * squash / 2), -(squash / 4));
-    blit(background_page, page, 0, 0, 0, 0, SCREEN_W, SCREEN_H);
-    blit(logo_composite, page, 0, 0, area_x, area_y, logo_width, logo_height);
-    end_flip();
-
-    if (logo_frame >= last_frame || key[KEY_ESC])
-      break;
+  BITMAP *page = begin_flip();
+  m.logo_frame++;
+  if (++m.step_toggle == 2) {
+    m.step_toggle = 0;
+    m.squash_angle += squash_step;
   }
+  if (m.logo_frame <= sine_frames)
+    m.squash = int32_t(squash_range * sine_of_degrees(m.squash_angle));
+  else
+    m.squash++;
+
+  // The squashed logo keeps to the layer's bottom-left corner.
+  clear_to_color(scratch.layer, MASK_COLOR_16);
+  const int lost_rows = m.squash - m.squash / 2;
+  stretch_blit_fast(logo_image, scratch.layer, 0, 0, logo_width, logo_height, 0, lost_rows,
+                    int(logo_width - width_per_squash * m.squash), logo_height - lost_rows);
+  if (m.squash_angle > fade_start_angle) {
+    m.fade_phase = float(m.fade_phase + fade_step);
+    const int32_t fade_amount = int32_t(fade_range * sine_of_degrees(m.fade_phase));
+    fade_corner(scratch.layer, fade_amount, black);
+  }
+
+  blit(scratch.backdrop, scratch.composite, 0, 0, 0, 0, logo_width, logo_height);
+  // Shifted right and up by half the shrink, so the logo stays centred.
+  draw_sprite_fast(scratch.composite, scratch.layer, int(width_per_squash * m.squash / 2),
+                   -(m.squash / 4));
+  blit(background_page, page, 0, 0, 0, 0, SCREEN_W, SCREEN_H);
+  blit(scratch.composite, page, 0, 0, area_x, area_y, logo_width, logo_height);
+  end_flip();
 }
 
 void logo_scene()
@@ -124,7 +115,10 @@ void logo_scene()
   if (logo_backdrop && logo_layer && logo_composite) {
     blit(page, logo_backdrop, area_x, area_y, 0, 0, logo_width, logo_height);
     clear_bitmap(logo_layer);
-    run_frames(logo_backdrop, logo_layer, logo_composite, black);
+    logo_motion motion{};
+    do
+      run_logo_frame(motion, {logo_backdrop, logo_layer, logo_composite}, black);
+    while (motion.logo_frame < last_frame && !key[KEY_ESC]);
   }
   for (BITMAP *bmp : scratch)
     if (bmp)

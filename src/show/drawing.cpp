@@ -1,0 +1,83 @@
+#include "show/drawing.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+static bool is_plain_16(BITMAP *bmp)
+{
+  return is_memory_bitmap(bmp) && bitmap_color_depth(bmp) == 16;
+}
+
+static uint16_t *row_of(BITMAP *bmp, int y)
+{
+  return reinterpret_cast<uint16_t *>(bmp->line[y]);
+}
+
+// The part of [at, at + size) inside [low, high).
+struct span {
+  int begin, end;
+  bool empty() const { return begin >= end; }
+};
+
+static span clipped(int at, int size, int low, int high)
+{
+  return {std::max(at, low), std::min(at + size, high)};
+}
+
+// A select the compiler turns into vector compares and blends.
+void draw_sprite_fast(BITMAP *target, BITMAP *sprite, int x, int y)
+{
+  if (!is_plain_16(target) || !is_plain_16(sprite) || !target->clip) {
+    draw_sprite(target, sprite, x, y);
+    return;
+  }
+  const span cols = clipped(x, sprite->w, target->cl, target->cr);
+  const span rows = clipped(y, sprite->h, target->ct, target->cb);
+  if (cols.empty() || rows.empty())
+    return;
+  const int n = cols.end - cols.begin;
+  for (int ty = rows.begin; ty < rows.end; ty++) {
+    const uint16_t *from = row_of(sprite, ty - y) + (cols.begin - x);
+    uint16_t *to = row_of(target, ty) + cols.begin;
+    for (int i = 0; i < n; i++)
+      to[i] = from[i] == MASK_COLOR_16 ? to[i] : from[i];
+  }
+}
+
+// The library's stretch gives the pixel at column i and row j of the target
+// rectangle the source pixel at column sx + floor(i * sw / dw) and row
+// sy + floor(j * sh / dh). The column is followed here by a 32.32 fixed-point
+// step, rounded up: for widths below 2^16 its error stays below 1 / dw, too
+// small to move the floor. Equal widths copy whole rows.
+static constexpr int widest_exact_stretch = (1 << 16) - 1;
+
+void stretch_blit_fast(BITMAP *source, BITMAP *target, int sx, int sy, int sw, int sh, int dx,
+                       int dy, int dw, int dh)
+{
+  if (!is_plain_16(target) || !is_plain_16(source) || !target->clip ||
+      dw > widest_exact_stretch) {
+    stretch_blit(source, target, sx, sy, sw, sh, dx, dy, dw, dh);
+    return;
+  }
+  if (sw <= 0 || sh <= 0 || dw <= 0 || dh <= 0)
+    return;
+  const span cols = clipped(dx, dw, target->cl, target->cr);
+  const span rows = clipped(dy, dh, target->ct, target->cb);
+  if (cols.empty() || rows.empty())
+    return;
+  const uint64_t step = ((uint64_t(sw) << 32) + uint64_t(dw) - 1) / uint64_t(dw);
+  const uint64_t first = uint64_t(cols.begin - dx) * step;
+  for (int ty = rows.begin; ty < rows.end; ty++) {
+    const uint16_t *from = row_of(source, sy + int(int64_t(ty - dy) * sh / dh)) + sx;
+    uint16_t *to = row_of(target, ty);
+    if (sw == dw) {
+      std::memcpy(to + cols.begin, from + (cols.begin - dx),
+                  size_t(cols.end - cols.begin) * sizeof(uint16_t));
+      continue;
+    }
+    uint64_t at = first;
+    for (int tx = cols.begin; tx < cols.end; tx++, at += step)
+      to[tx] = from[at >> 32];
+  }
+}
