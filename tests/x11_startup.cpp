@@ -109,8 +109,21 @@ TEST(Startup, MissingMusicNamesTheFileWithoutItsFolder)
   ASSERT_TRUE(start_display());
   EXPECT_FALSE(load_assets());
   ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(messages[0].text, "Error reading WAV file 'track1_cut_equalize.wav'\n");
+  EXPECT_EQ(messages[0].text,
+            "Error reading WAV file 'track1_cut_equalize.wav'\nNo such file in " + folder + "/dat\n");
   EXPECT_FALSE(messages[0].in_text_mode);
+}
+
+TEST(Startup, DamagedMusicKeepsTheFirstLineAndGivesItsReason)
+{
+  std::string folder = enter_asset_folder();
+  truncate((folder + "/dat/track1_cut_equalize.wav").c_str(), 1000);
+  ASSERT_TRUE(start_display());
+  EXPECT_FALSE(load_assets());
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].text, "Error reading WAV file 'track1_cut_equalize.wav'\n"
+                              "It is cut short: it claims 4410 bytes of sound and holds 956\n");
+  EXPECT_EQ(music, nullptr);
 }
 
 TEST(Startup, MissingImageStopsAtItsLoad)
@@ -120,8 +133,37 @@ TEST(Startup, MissingImageStopsAtItsLoad)
   ASSERT_TRUE(start_display());
   EXPECT_FALSE(load_assets());
   ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(messages[0].text, "Error reading image file 'txt2_2.tga'\n");
+  EXPECT_EQ(messages[0].text, "Error reading image file 'txt2_2.tga'\nNo such file in " + folder + "/dat\n");
   EXPECT_EQ(title_image, nullptr) << "nothing after the failed image is loaded";
+}
+
+TEST(Startup, StartedElsewhereSaysWhereItLookedForDat)
+{
+  char pattern[] = "/tmp/show-elsewhere-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  ASSERT_EQ(chdir(pattern), 0);
+  ASSERT_TRUE(start_display());
+  EXPECT_FALSE(load_assets());
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].text, "Error reading image file 'star2.tga'\nNo folder 'dat' in " + std::string(pattern) + "\n");
+  rmdir(pattern);
+}
+
+TEST(Startup, ImageWhoseHeaderLiesIsRefusedBeforeTheLoaderAllocates)
+{
+  std::string folder = enter_asset_folder();
+  std::string strip = folder + "/dat/star2.tga";
+  FILE *file = fopen(strip.c_str(), "r+b");
+  const unsigned char huge[4] = {0x60, 0xea, 0x60, 0xea};  // 60000 x 60000
+  fseek(file, 12, SEEK_SET);
+  fwrite(huge, 1, sizeof huge, file);
+  fclose(file);
+  ASSERT_TRUE(start_display());
+  EXPECT_FALSE(load_assets());
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].text, "Error reading image file 'star2.tga'\n"
+                              "It claims to be 60000x60000, larger than the 4096x4096 the show reads\n");
+  EXPECT_EQ(star_strip, nullptr);
 }
 
 TEST(Startup, TooSmallImageIsRefusedWithBothSizes)

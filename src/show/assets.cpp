@@ -1,8 +1,10 @@
 #include "show/assets.h"
 
 #include <cstdlib>
+#include <string>
 
 #include "platform/platform.h"
+#include "show/asset_checks.h"
 
 int point_colour_light;
 int point_colour_dark;
@@ -35,17 +37,10 @@ static BITMAP *load_image(const char *name, int need_w, int need_h)
 {
   char path[256];
   asset_path(name, path, sizeof path);
-  BITMAP *image = load_tga(path, asset_palette);
-  if (!image) {
-    allegro_message("Error reading image file '%s'\n", name);
-    return nullptr;
-  }
-  if (image->w < need_w || image->h < need_h) {
-    allegro_message("Error reading image file '%s'\nIt is %dx%d, the show needs %dx%d\n", name,
-                    image->w, image->h, need_w, need_h);
-    destroy_bitmap(image);
-    return nullptr;
-  }
+  std::string problem;
+  BITMAP *image = load_checked_tga(path, need_w, need_h, asset_palette, problem);
+  if (!image)
+    allegro_message("Error reading image file '%s'\n%s\n", name, problem.c_str());
   return image;
 }
 
@@ -87,9 +82,10 @@ static bool load_music()
   }
   char path[256];
   asset_path(music_file, path, sizeof path);
-  music = load_sample(path);
+  std::string problem;
+  music = load_checked_wav(path, problem);
   if (!music) {
-    allegro_message("Error reading WAV file '%s'\n", music_file);
+    allegro_message("Error reading WAV file '%s'\n%s\n", music_file, problem.c_str());
     return false;
   }
   return true;

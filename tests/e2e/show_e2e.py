@@ -6,7 +6,9 @@ keys with xdotool, grabs the screen with xwd, and lets ALSA write everything
 played into a file. xmessage is kept off PATH, so a start-up message goes to
 the terminal instead of a box that nobody can close.
 
-Usage: show_e2e.py SHOW DAT CASE    (CASE: fast, full, missing-asset)
+Usage: show_e2e.py SHOW DAT CASE
+CASE: fast, full, missing-asset, bad-assets, elsewhere, no-display,
+      no-sound-card, no-home, eight-bit-music, valgrind
 """
 
 import os
@@ -18,6 +20,7 @@ import sys
 import tempfile
 import time
 import wave
+import xml.etree.ElementTree as ElementTree
 
 SHOW, DAT, CASE = sys.argv[1], sys.argv[2], sys.argv[3]
 WIDTH, HEIGHT = 1024, 768
@@ -52,7 +55,7 @@ class Session:
         self.root = tempfile.mkdtemp(prefix="show-e2e-")
         self.play_dir = os.path.join(self.root, "play")
         os.mkdir(self.play_dir)
-        home = os.path.join(self.root, "home")
+        self.home = home = os.path.join(self.root, "home")
         os.mkdir(home)
         self.sound_file = os.path.join(self.root, "sound.raw")
         with open(os.path.join(home, ".asoundrc"), "w") as rc:
@@ -61,20 +64,30 @@ class Session:
         # A PATH with the tools the show may call, but no xmessage.
         bin_dir = os.path.join(self.root, "bin")
         os.mkdir(bin_dir)
+        # The server must not reset when its last client leaves: the screen
+        # polls come and go while the show connects, and a reset drops it.
         read_fd, write_fd = os.pipe()
         self.xvfb = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "%dx%dx16" % (WIDTH, HEIGHT),
-             "-nolisten", "tcp"], pass_fds=(write_fd,), stderr=subprocess.DEVNULL)
+             "-nolisten", "tcp", "-noreset"], pass_fds=(write_fd,), stderr=subprocess.DEVNULL)
         os.close(write_fd)
         with os.fdopen(read_fd) as pipe:
             self.display = ":" + pipe.readline().strip()
         self.env = {"DISPLAY": self.display, "HOME": home, "PATH": bin_dir}
+        # A show built with the sanitizers takes their settings from the run.
+        self.env.update({name: value for name, value in os.environ.items()
+                         if name in ("ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS")})
         self.show = None
+        self.runner = []  # a command the show runs under, such as valgrind
         self.sizes = []  # (time, size of the sound file) while the show runs
 
-    def start_show(self):
-        self.show = subprocess.Popen([os.path.abspath(SHOW)], cwd=self.play_dir, env=self.env,
+    def start_show(self, cwd=None):
+        self.show = subprocess.Popen([*self.runner, os.path.abspath(SHOW)],
+                                     cwd=cwd or self.play_dir, env=self.env,
                                      stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+
+    def output(self):
+        return self.show.stdout.read().decode() + self.show.stderr.read().decode()
 
     def xdotool(self, *args):
         return subprocess.run(["xdotool", *args], env={"DISPLAY": self.display},
@@ -94,8 +107,11 @@ class Session:
                     if "%dx%d+0+0" % (WIDTH, HEIGHT) in line and "root window" not in line]
         return covering[-1] if covering else None
 
-    def wait_for_window(self):
-        window = poll(self.window, 20)
+    def wait_for_window(self, timeout=20):
+        window = poll(lambda: self.window() or self.show.poll() is not None, timeout)
+        if self.show.poll() is not None:
+            raise Failure("the show ended with status %d before its window appeared: %r"
+                          % (self.show.returncode, self.output()))
         check(window, "the show's window never appeared")
         self.xdotool("windowfocus", "--sync", window)
         return time.monotonic()
@@ -137,12 +153,13 @@ class Session:
         shutil.rmtree(self.root, ignore_errors=True)
 
 
-def copy_assets(session, leave_out=()):
-    target = os.path.join(session.play_dir, "dat")
+def copy_assets(session, leave_out=(), play_dir=None):
+    target = os.path.join(play_dir or session.play_dir, "dat")
     os.mkdir(target)
     for name in os.listdir(DAT):
         if name not in leave_out:
             shutil.copy(os.path.join(DAT, name), target)
+    return target
 
 
 # Pictures -----------------------------------------------------------------
@@ -254,24 +271,31 @@ def matches_music(recorded, onset, channels):
 
 # Cases --------------------------------------------------------------------
 
-def fast_path(session):
-    copy_assets(session)
+def fast_path(session, music=True, slowdown=1):
+    """Escape held from the first frame: every scene ends after one pass.
+
+    music: whether the music must be heard (not without a sound card);
+    slowdown: how many times slower than usual the show runs here.
+    """
+    if not os.path.isdir(os.path.join(session.play_dir, "dat")):
+        copy_assets(session)
     session.start_show()
-    session.wait_for_window()
+    session.wait_for_window(20 * slowdown)
     session.xdotool("type", "s")
     session.xdotool("keydown", "Escape")
     start = time.monotonic()
-    status = session.finish(20)
+    status = session.finish(20 * slowdown)
     session.xdotool("keyup", "Escape")
     check(status == 0, "exit status %d after the fast path" % status)
-    check(time.monotonic() - start < 10, "the fast path took too long")
+    check(time.monotonic() - start < 10 * slowdown, "the fast path took too long")
     shot = os.path.join(session.play_dir, "qirboSho.pcx")
     check(os.path.exists(shot), "no screenshot was written")
     decoded = subprocess.run(["convert", shot, "-depth", "8", "rgb:-"], capture_output=True).stdout
     check(len(decoded) == WIDTH * HEIGHT * 3, "the screenshot does not decode to 1024x768")
     check(looks_like_stars(decoded), "the screenshot does not show the star field")
-    samples = recorded_samples(session)
-    check(music_onset(samples) is not None, "the music never started")
+    if music:
+        samples = recorded_samples(session)
+        check(music_onset(samples) is not None, "the music never started")
 
 
 def full_path(session):
@@ -335,13 +359,132 @@ def missing_asset(session):
     copy_assets(session, leave_out=("logo.tga",))
     session.start_show()
     status = session.finish(20)
-    out = session.show.stdout.read().decode() + session.show.stderr.read().decode()
+    out = session.output()
     check(status == 1, "exit status %d with a missing image" % status)
     check("Error reading image file 'logo.tga'" in out, "no message naming the file: %r" % out)
     check(sorted(os.listdir(session.play_dir)) == ["dat"], "the show wrote files")
 
 
-CASES = {"fast": fast_path, "full": full_path, "missing-asset": missing_asset}
+def spoil_header(path, at, data):
+    with open(path, "r+b") as f:
+        f.seek(at)
+        f.write(data)
+
+
+def cut_to(path, size):
+    with open(path, "r+b") as f:
+        f.truncate(size)
+
+
+# Each: the file, how it is spoilt, and the reason the show must give.
+BAD_FILES = [
+    ("star2.tga", lambda p: spoil_header(p, 12, struct.pack("<HH", 60000, 60000)),
+     "It claims to be 60000x60000, larger than the 4096x4096 the show reads"),
+    ("logo.tga", lambda p: cut_to(p, os.path.getsize(p) // 2),
+     "It ends before the last of its 639x283 pixels"),
+    ("txt1_2.tga", lambda p: spoil_header(p, 1, struct.pack("<BBHHB", 1, 1, 0, 1000, 24)),
+     "It is colour-mapped"),
+    ("dawno.tga", lambda p: subprocess.run(["convert", p, "png:" + p], check=True),
+     "It is a PNG image, not a TGA image"),
+    ("track1_cut_equalize.wav", lambda p: cut_to(p, 100000), "It is cut short"),
+    ("track1_cut_equalize.wav", lambda p: cut_to(p, 0), "It is empty"),
+    ("track1_cut_equalize.wav", lambda p: shutil.copy(os.path.join(DAT, "logo.tga"), p),
+     "It is not a WAV file"),
+]
+
+
+def bad_assets(session):
+    """Each bad file ends the start-up at once: status 1, its name, its reason."""
+    for number, (name, spoil, reason) in enumerate(BAD_FILES):
+        play_dir = os.path.join(session.root, "bad%d" % number)
+        os.mkdir(play_dir)
+        spoil(os.path.join(copy_assets(session, play_dir=play_dir), name))
+        session.start_show(cwd=play_dir)
+        status = session.finish(20)
+        out = session.output()
+        kind = "WAV" if name.endswith(".wav") else "image"
+        message = "Error reading %s file '%s'\n%s" % (kind, name, reason)
+        check(status == 1, "exit status %d with a spoilt %s" % (status, name))
+        check(message in out, "no message %r: %r" % (message, out))
+
+
+def elsewhere(session):
+    """Started from a folder without dat/: the message says where it looked."""
+    copy_assets(session)
+    other = os.path.join(session.root, "elsewhere")
+    os.mkdir(other)
+    session.start_show(cwd=other)
+    status = session.finish(20)
+    out = session.output()
+    check(status == 1, "exit status %d without dat/" % status)
+    message = "Error reading image file 'star2.tga'\nNo folder 'dat' in %s\n" % other
+    check(message in out, "no message %r: %r" % (message, out))
+
+
+def no_display(session):
+    copy_assets(session)
+    env = {name: value for name, value in session.env.items() if name != "DISPLAY"}
+    run = subprocess.run([os.path.abspath(SHOW)], cwd=session.play_dir, env=env,
+                         capture_output=True, timeout=20)
+    check(run.returncode == 1, "exit status %d without a display" % run.returncode)
+    check(b"no X display" in run.stderr, "no message on stderr: %r" % run.stderr)
+
+
+def no_sound_card(session):
+    """ALSA finds no card: the library falls back to silence and the show plays."""
+    with open(os.path.join(session.home, ".asoundrc"), "w") as rc:
+        rc.write("pcm.!default { type hw; card 99 }\n")
+    fast_path(session, music=False)
+
+
+def no_home(session):
+    del session.env["HOME"]
+    fast_path(session, music=False)
+
+
+def eight_bit_music(session):
+    """An 8-bit WAV is one the library reads and mixes: the show plays it."""
+    dat = copy_assets(session)
+    music = os.path.join(dat, "track1_cut_equalize.wav")
+    subprocess.run(["sox", os.path.join(DAT, "track1_cut_equalize.wav"), "-b", "8", music],
+                   check=True)
+    fast_path(session)
+
+
+def memcheck_errors(report):
+    """Errors found, split into those of the show's own code and the others.
+
+    An error is the show's when the innermost frame outside the allocator
+    lies in the show: a bad access there, or a block the show allocated.
+    """
+    show = os.path.realpath(SHOW)
+    ours, theirs = [], []
+    for error in ElementTree.parse(report).getroot().iter("error"):
+        objects = [frame.findtext("obj") or "" for frame in error.find("stack").iter("frame")]
+        inner = [obj for obj in objects if "vgpreload" not in obj and "libstdc++" not in obj]
+        what = error.findtext("what") or error.find("xwhat").findtext("text")
+        entry = "%s: %s (in %s)" % (error.findtext("kind"), what, inner[0] if inner else "?")
+        (ours if inner and inner[0] == show else theirs).append(entry)
+    return ours, theirs
+
+
+def valgrind(session):
+    """The fast path under memcheck, about 20 times slower than usual."""
+    report = os.path.join(session.root, "memcheck.xml")
+    session.runner = [shutil.which("valgrind"), "--xml=yes", "--xml-file=" + report,
+                      "--leak-check=full", "--show-leak-kinds=definite"]
+    fast_path(session, slowdown=6)
+    ours, theirs = memcheck_errors(report)
+    check(not ours, "memcheck errors in the show's code:\n" + "\n".join(ours))
+    print("memcheck: no error in the show's code; %d in the libraries:" % len(theirs))
+    for entry in theirs:
+        print("  " + entry)
+
+
+CASES = {"fast": fast_path, "full": full_path, "missing-asset": missing_asset,
+         "bad-assets": bad_assets, "elsewhere": elsewhere, "no-display": no_display,
+         "no-sound-card": no_sound_card, "no-home": no_home,
+         "eight-bit-music": eight_bit_music, "valgrind": valgrind}
 
 
 def main():
