@@ -1,14 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
+#include <array>
 #include <cstdlib>
 #include <functional>
-#include <numbers>
 #include <random>
+#include <ranges>
 #include <set>
-#include <string>
-#include <utility>
+#include <tuple>
 #include <vector>
 
 #include "field/points.h"
@@ -38,354 +37,230 @@ unsigned find_seed(int count, const std::function<bool(const std::vector<int> &)
 
 // --- Population --------------------------------------------------------------
 
-constexpr int population_draws = 1560;
-
-int32_t spread(int r)
+// Populates from seed and checks every point against the rules replayed on
+// the values the seed gives, and that the call takes exactly 1560 of them.
+void populate_and_replay(unsigned seed)
 {
-  const int32_t v = r % 4000 - 1500;
-  return v > -100 && v < 100 ? v + 200 : v;
-}
-
-// Checks the field against the rules replayed on the values the same seed
-// gives, and that the call took exactly its share of the sequence.
-void expect_field_replays(unsigned seed, int next_value)
-{
-  const std::vector<int> r = rand_values(seed, population_draws + 1);
-  EXPECT_EQ(next_value, r[population_draws]) << "the call takes exactly 1560 values";
-  for (int i = 80; i < 300; i++) {
-    SCOPED_TRACE("far point " + std::to_string(i));
-    int32_t x = spread(r[4 * i]);
-    const int32_t z = r[4 * i + 2] % 800;
-    if (i > 180 && z >= 1 && z <= 499)
-      x += x < 0 ? -4200 : 4200;
-    EXPECT_EQ(far_points.x[i], x);
-    EXPECT_EQ(far_points.y[i], spread(r[4 * i + 1]));
-    EXPECT_EQ(far_points.z[i], z);
-  }
-  for (int i = 0; i < 80; i++) {
-    EXPECT_EQ(far_points.x[i], r[1200 + 2 * i] % 1040 - 520) << "far point " << i;
-    EXPECT_EQ(far_points.y[i], r[1201 + 2 * i] % 1040 - 520) << "far point " << i;
-    EXPECT_EQ(far_points.z[i], 0);
-  }
-  for (int i = 0; i < 100; i++) {
-    EXPECT_EQ(near_points.x[i], r[1360 + 2 * i] % 1040 - 520) << "near point " << i;
-    EXPECT_EQ(near_points.y[i], r[1361 + 2 * i] % 1040 - 520) << "near point " << i;
-    EXPECT_EQ(near_points.z[i], 0);
-  }
-}
-
-TEST(FieldPopulation, UnseededFollowsTheDrawOrder)
-{
-  populate_field();
-  expect_field_replays(1, rand());
-  for (std::size_t i = 300; i < far_capacity; i++)
-    ASSERT_TRUE(far_points.x[i] == 0 && far_points.y[i] == 0 && far_points.z[i] == 0) << i;
-}
-
-// Index of the first far point from `from` whose depth draw satisfies wanted, or -1.
-int point_with_depth(const std::vector<int> &r, int from, const std::function<bool(int)> &wanted)
-{
-  for (int i = from; i < 300; i++)
-    if (wanted(r[4 * i + 2] % 800))
-      return i;
-  return -1;
-}
-
-TEST(FieldPopulation, PushesFrom181AtDepths1To499Only)
-{
-  const auto pushable = [](int z) { return z >= 1 && z <= 499; };
-  const unsigned seed = find_seed(1200, [&](const std::vector<int> &r) {
-    return pushable(r[4 * 180 + 2] % 800) && pushable(r[4 * 181 + 2] % 800) &&
-           point_with_depth(r, 181, [](int z) { return z == 0; }) >= 0 &&
-           point_with_depth(r, 181, [](int z) { return z == 500; }) >= 0;
-  });
-  const std::vector<int> r = rand_values(seed, 1200);
   srand(seed);
   populate_field();
-  expect_field_replays(seed, rand());
-  const auto unpushed = [](int32_t x) { return x >= -1500 && x <= 2499; };
-  EXPECT_TRUE(unpushed(far_points.x[180])) << far_points.x[180];
-  EXPECT_FALSE(unpushed(far_points.x[181])) << far_points.x[181];
-  EXPECT_TRUE(unpushed(far_points.x[point_with_depth(r, 181, [](int z) { return z == 0; })]));
-  EXPECT_TRUE(unpushed(far_points.x[point_with_depth(r, 181, [](int z) { return z == 500; })]));
-}
-
-TEST(FieldPopulation, CentralBandCoversMinus99To99)
-{
-  // Far points' y draws (never pushed) that give -100, -99 and 99.
-  const auto y_drawn = [](const std::vector<int> &r, int value) {
-    for (int i = 80; i < 300; i++)
-      if (r[4 * i + 1] % 4000 - 1500 == value)
-        return i;
-    return -1;
+  const int next = rand();
+  const std::vector<int> r = rand_values(seed, 1561);
+  EXPECT_EQ(next, r[1560]);
+  const auto spread = [](int v) {
+    const int s = v % 4000 - 1500;
+    return s > -100 && s < 100 ? s + 200 : s;
   };
-  const unsigned seed = find_seed(1200, [&](const std::vector<int> &r) {
-    return y_drawn(r, -100) >= 0 && y_drawn(r, -99) >= 0 && y_drawn(r, 99) >= 0;
+  const auto flat = [&](int at) {
+    return std::tuple(r[at] % 1040 - 520, r[at + 1] % 1040 - 520, 0);
+  };
+  for (int i = 0; i < int(far_capacity); i++) {
+    auto expected = i < 80 ? flat(1200 + 2 * i) : std::tuple(0, 0, 0);
+    if (i >= 80 && i < 300) {
+      const int z = r[4 * i + 2] % 800, x = spread(r[4 * i]);
+      const bool pushed = i > 180 && z >= 1 && z <= 499;
+      expected = {pushed ? x + (x < 0 ? -4200 : 4200) : x, spread(r[4 * i + 1]), z};
+    }
+    ASSERT_EQ(std::tuple(far_points.x[i], far_points.y[i], far_points.z[i]), expected)
+        << "far point " << i;
+  }
+  for (int i = 0; i < 100; i++)
+    ASSERT_EQ(std::tuple(near_points.x[i], near_points.y[i], near_points.z[i]), flat(1360 + 2 * i))
+        << "near point " << i;
+}
+
+TEST(FieldPopulation, FollowsTheRulesInTheDrawOrderUpToTheirBoundaries)
+{
+  // Whether a far point from 182 on has a draw 4i + k (its x, y or z) with
+  // remainder rem modulo m.
+  const auto has_draw = [](const std::vector<int> &r, int k, int m, int rem) {
+    return std::ranges::any_of(std::views::iota(182, 300),
+                               [&](int i) { return r[4 * i + k] % m == rem; });
+  };
+  const auto pushable = [](int r) { return r % 800 >= 1 && r % 800 <= 499; };
+  // Points 180 and 181 at pushable depths, later ones at depths 0 and 500.
+  const unsigned push_seed = find_seed(1200, [&](const std::vector<int> &r) {
+    return pushable(r[4 * 180 + 2]) && pushable(r[4 * 181 + 2]) && has_draw(r, 2, 800, 0) &&
+           has_draw(r, 2, 800, 500);
   });
-  const std::vector<int> r = rand_values(seed, 1200);
-  srand(seed);
-  populate_field();
-  EXPECT_EQ(far_points.y[y_drawn(r, -100)], -100);
-  EXPECT_EQ(far_points.y[y_drawn(r, -99)], 101);
-  EXPECT_EQ(far_points.y[y_drawn(r, 99)], 299);
+  // y draws of -100, -99 and 99, the edges of the empty cross.
+  const unsigned cross_seed = find_seed(1200, [&](const std::vector<int> &r) {
+    return has_draw(r, 1, 4000, 1400) && has_draw(r, 1, 4000, 1401) && has_draw(r, 1, 4000, 1599);
+  });
+  for (unsigned seed : {1u, push_seed, cross_seed})
+    populate_and_replay(seed);
 }
 
 // --- Renderer ----------------------------------------------------------------
 
-constexpr int values_per_frame = 90;
-constexpr int cell = 21;
-
-const int background = makecol16(0, 80, 0);
-
-int sprite_colour(int k)
-{
-  return makecol16(255, 40 * k, 0);
-}
-
-// Sprites of distinct colours, each with a transparent corner pixel, and the
-// two point colours; every point off the target.
+// Sprites of distinct colours, each with a transparent corner pixel, and
+// the two point colours.
 class FieldRenderer : public ::testing::Test {
 protected:
+  static constexpr int corner = 32;  // where the hidden points land
   BITMAP *target = nullptr;
+  int background = 0, light = 0, dark = 0;
+  std::array<int, star_sprite_count> sprite{};
 
   void SetUp() override
   {
     start_headless();
     for (int k = 0; k < star_sprite_count; k++) {
-      star_sprites[k] = filled_bitmap(cell, cell, sprite_colour(k));
+      sprite[k] = makecol16(255, 40 * k, 0);
+      star_sprites[k] = filled_bitmap(21, 21, sprite[k]);
       putpixel(star_sprites[k], 0, 0, MASK_COLOR_16);
     }
-    point_colour_light = makecol16(95, 95, 207);
-    point_colour_dark = makecol16(15, 15, 107);
+    light = point_colour_light = makecol16(95, 95, 207);
+    dark = point_colour_dark = makecol16(15, 15, 107);
+    background = makecol16(0, 80, 0);
     target = filled_bitmap(1024, 768, background);
-    hide_all_points();
+    // A negative input depth projects to (1, 1) under any angles: every
+    // point is hidden in the corner until a test places it.
+    near_points.z.fill(-1);
+    far_points.z.fill(-1);
   }
 
-  // Moves every point far out in a direction that the current angles turn
-  // off the target.
-  static void hide_all_points()
+  // Point i of set at depth z, where it lands with its cell's corner at
+  // `at` when the angles are 0.
+  static void place(auto &set, int i, std::pair<int, int> at, int32_t z = 0)
   {
-    for (int up = 0; up <= 90; up += 5)
-      for (int around = 0; around < 360; around += 5) {
-        const double a = around * std::numbers::pi / 180, u = up * std::numbers::pi / 180;
-        const auto x = static_cast<int32_t>(100000 * std::cos(u) * std::cos(a));
-        const auto y = static_cast<int32_t>(100000 * std::cos(u) * std::sin(a));
-        const auto z = static_cast<int32_t>(100000 * std::sin(u));
-        project_rotated(x, y, z);
-        if (std::abs(int64_t{proj_x} - 512) > 2000 || std::abs(int64_t{proj_y} - 384) > 2000) {
-          near_points.x.fill(x);
-          near_points.y.fill(y);
-          near_points.z.fill(z);
-          far_points.x.fill(x);
-          far_points.y.fill(y);
-          far_points.z.fill(z);
-          return;
-        }
-      }
-    FAIL() << "no hiding direction for these angles";
-  }
-
-  // What the 21x21 cell with its corner at (left, top) shows.
-  std::string look(int left, int top) const
-  {
-    const int centre = getpixel(target, left + 10, top + 10);
-    const bool corner_clear = getpixel(target, left, top) == background;
-    for (int k = 0; k < star_sprite_count; k++)
-      if (centre == sprite_colour(k))
-        return corner_clear ? "sprite " + std::to_string(k) : "opaque sprite";
-    if (getpixel(target, left + 9, top + 9) != background)
-      return "more than a pixel";
-    if (centre == point_colour_light)
-      return "light pixel";
-    if (centre == point_colour_dark)
-      return "dark pixel";
-    return centre == background ? "nothing" : "unknown";
-  }
-
-  static void place(auto &set, int i, int left, int top, int32_t z = 0)
-  {
-    set.x[i] = left - 512;
-    set.y[i] = top - 384;
+    set.x[i] = at.first - 512;
+    set.y[i] = at.second - 384;
     set.z[i] = z;
+  }
+
+  // What the 21x21 cell with its corner at `at` shows at its centre.
+  int centre(std::pair<int, int> at) const
+  {
+    return getpixel(target, at.first + 10, at.second + 10);
+  }
+
+  // The pixels drawn outside the corner.
+  std::set<std::pair<int, int>> drawn() const
+  {
+    std::set<std::pair<int, int>> at;
+    for (int y = 0; y < target->h; y++)
+      for (int x = 0; x < target->w; x++)
+        if ((x >= corner || y >= corner) && getpixel(target, x, y) != background)
+          at.insert({x, y});
+    return at;
+  }
+
+  std::set<std::pair<int, int>> redraw()
+  {
+    clear_to_color(target, background);
+    draw_field(target);
+    return drawn();
   }
 };
 
-// The cell of far point i in a grid that keeps all 80 flat stars apart.
-std::pair<int, int> grid_cell(int i)
+TEST_F(FieldRenderer, PlacesPointsLaterGroupsOnTopWithoutClearing)
 {
-  return {20 + 25 * (i % 40), 20 + 25 * (i / 40)};
+  place(near_points, 10, {12, 84});        // dark pixel at (22, 94)
+  place(near_points, 11, {-8, -136});      // (-520, -520): at (2, -126), clipped
+  place(near_points, 50, {505, 380});      // light pixel at (515, 390), under:
+  place(far_points, 8, {512, 384});        // sprite 0 from (512, 384), under:
+  place(far_points, 80, {512, 384}, 600);  // dark pixel at (522, 394)
+  srand(find_seed(90, [](const std::vector<int> &r) { return r[18] % 2220 != 0; }));
+  draw_field(target);
+  // The sprite's corner is transparent.
+  const std::tuple<int, int, int> seen[] = {{22, 94, dark},        {512, 384, background},
+                                            {513, 384, sprite[0]}, {515, 390, sprite[0]},
+                                            {532, 404, sprite[0]}, {522, 394, dark}};
+  for (const auto &[x, y, colour] : seen)
+    EXPECT_EQ(getpixel(target, x, y), colour) << x << ", " << y;
+  EXPECT_EQ(drawn().size(), 21u * 21) << "nothing else drawn, nothing cleared";
 }
 
-TEST_F(FieldRenderer, PutsPixelsAtCellCentresAndSpritesAtCorners)
+TEST_F(FieldRenderer, EachGroupTakesItsLookFromItsOwnValue)
 {
-  const unsigned seed = find_seed(values_per_frame, [](const std::vector<int> &r) {
-    return r[18] % 2220 != 0;
-  });
-  near_points.x[10] = -500;  // pixel at (22, 94)
-  near_points.y[10] = -300;
-  near_points.x[50] = 100;  // pixel at (622, 594)
-  near_points.y[50] = 200;
-  near_points.x[11] = -520;  // pixel at (2, -126): clipped
-  near_points.y[11] = -520;
-  far_points.x[8] = -400;  // sprite from (112, 84)
-  far_points.y[8] = -300;
-  srand(seed);
-  draw_field(target);
-  EXPECT_EQ(getpixel(target, 22, 94), point_colour_dark);
-  EXPECT_EQ(getpixel(target, 622, 594), point_colour_light);
-  EXPECT_EQ(look(112, 84), "sprite 0");
-  EXPECT_EQ(count_other_than(target, background), 2 + cell * cell - 1)
-      << "nothing else drawn, nothing cleared";
-}
-
-TEST_F(FieldRenderer, GradesStarsFrom80To179ByDepth)
-{
-  const std::vector<std::pair<int32_t, std::string>> bands = {
-      {0, "sprite 5"},     {99, "sprite 5"},    {100, "sprite 4"},      {149, "sprite 4"},
-      {150, "sprite 3"},   {199, "sprite 3"},   {200, "sprite 2"},      {249, "sprite 2"},
-      {250, "sprite 1"},   {299, "sprite 1"},   {300, "sprite 0"},      {349, "sprite 0"},
-      {350, "light pixel"}, {549, "light pixel"}, {550, "dark pixel"}, {799, "dark pixel"}};
-  for (int i : {80, 179})
-    for (const auto &[depth, expected] : bands) {
-      hide_all_points();
-      place(far_points, i, 512, 384, depth);
-      clear_to_color(target, background);
-      draw_field(target);
-      EXPECT_EQ(look(512, 384), expected) << "point " << i << " at depth " << depth;
-    }
-}
-
-TEST_F(FieldRenderer, GradesByRotatedDepth)
-{
-  yaw_angle = -90;  // turns x = -400 into depth 400
-  hide_all_points();
-  place(far_points, 120, 112, 384);
-  draw_field(target);
-  EXPECT_EQ(look(512, 384), "light pixel");
-
-  yaw_angle = 0;
-  pitch_angle = 90;  // turns y into depth: -150 lies behind the viewer
-  hide_all_points();
-  place(far_points, 120, 512, 234);
-  clear_to_color(target, background);
-  draw_field(target);
-  EXPECT_EQ(look(512, 384), "sprite 5");
-
-  place(far_points, 120, 562, 284);  // (50, -100): depth -100, divisor 0
-  clear_to_color(target, background);
-  draw_field(target);
-  EXPECT_EQ(count_other_than(target, background), 0);
-}
-
-TEST_F(FieldRenderer, ProjectsExactlyAsProjectRotated)
-{
-  // Points that land a pixel off unless the sines and cosines are exactly
-  // those of sin_deg and cos_deg and the float rounding is the same.
-  struct sensitive_point {
-    float roll;
-    int32_t x, y;
-    int left, top;
+  const auto grid = [](int i, int top) {
+    return std::pair{40 + 24 * (i % 40), top + 24 * (i / 40)};
   };
-  for (const sensitive_point &p : {sensitive_point{11, 115, -53, 634, 354},
-                                   sensitive_point{27.1f, -329, 211, 124, 421},
-                                   sensitive_point{32.3f, -288, -231, 393, 35}}) {
-    roll_angle = p.roll;
-    hide_all_points();
-    near_points.x[50] = p.x;
-    near_points.y[50] = p.y;
-    clear_to_color(target, background);
-    draw_field(target);
-    EXPECT_EQ(look(p.left, p.top), "light pixel") << "roll " << p.roll << ", " << p.x << ", " << p.y;
-  }
-
-  roll_angle = 37.5f;
-  pitch_angle = -12.25f;
-  yaw_angle = 21.125f;
-  hide_all_points();
-  std::minstd_rand coordinates(5);
-  std::set<std::pair<int, int>> expected;
-  for (int i = 50; i < 100; i++) {
-    near_points.x[i] = static_cast<int32_t>(coordinates() % 1201) - 600;
-    near_points.y[i] = static_cast<int32_t>(coordinates() % 1201) - 600;
-    near_points.z[i] = static_cast<int32_t>(coordinates() % 800);
-    project_rotated(near_points.x[i], near_points.y[i], near_points.z[i]);
-    if (is_inside_bitmap(target, proj_x + 10, proj_y + 10, 1))
-      expected.insert({proj_x + 10, proj_y + 10});
-  }
-  ASSERT_GE(expected.size(), 40u);
-  clear_to_color(target, background);
-  draw_field(target);
-  std::set<std::pair<int, int>> drawn;
-  for (int y = 0; y < target->h; y++)
-    for (int x = 0; x < target->w; x++)
-      if (getpixel(target, x, y) != background)
-        drawn.insert({x, y});
-  EXPECT_EQ(drawn, expected);
-}
-
-TEST_F(FieldRenderer, NearPointsZeroToNineFlareOnValuesDivisibleBy1200)
-{
-  const unsigned seed = find_seed(10, [](const std::vector<int> &r) {
-    return std::any_of(r.begin(), r.end(), [](int v) { return v % 1200 == 0; });
-  });
-  const std::vector<int> r = rand_values(seed, 10);
-  for (int i = 0; i < 10; i++)
-    place(near_points, i, 100 + 30 * i, 600);
-  srand(seed);
-  draw_field(target);
-  for (int i = 0; i < 10; i++)
-    EXPECT_EQ(look(100 + 30 * i, 600), r[i] % 1200 == 0 ? "light pixel" : "dark pixel")
-        << "near point " << i;
-}
-
-TEST_F(FieldRenderer, FlatStarsTwinkleOnTheirOwnValues)
-{
-  // Values 10 to 17 belong to far points 0 to 7, 18 to 89 to points 8 to 79.
-  const unsigned seed = find_seed(values_per_frame, [](const std::vector<int> &r) {
-    return std::any_of(r.begin() + 10, r.begin() + 18, [](int v) { return v % 1160 == 0; }) &&
-           std::any_of(r.begin() + 18, r.end(), [](int v) { return v % 2220 == 0; });
-  });
-  const std::vector<int> r = rand_values(seed, values_per_frame);
+  for (int i = 0; i < 100; i++)
+    place(near_points, i, grid(i, 600));
   for (int i = 0; i < 80; i++)
-    place(far_points, i, grid_cell(i).first, grid_cell(i).second);
-  srand(seed);
-  draw_field(target);
-  for (int i = 0; i < 80; i++) {
-    const int v = r[10 + i];
-    const std::string expected = i < 8 ? (v % 1160 == 0 ? "sprite 2" : "sprite 1")
-                                       : (v % 2220 == 0 ? "sprite 1" : "sprite 0");
-    EXPECT_EQ(look(grid_cell(i).first, grid_cell(i).second), expected) << "far point " << i;
+    place(far_points, i, grid(i, 40));
+  // Values 0 to 9 belong to near points 0 to 9, 10 to 17 to far points 0 to
+  // 7, and 18 to 89 to far points 8 to 79: a frame where each group flares.
+  for (const auto &[from, to, odds] : {std::tuple{0, 10, 1200}, {10, 18, 1160}, {18, 90, 2220}}) {
+    const unsigned seed = find_seed(90, [&](const std::vector<int> &r) {
+      return std::any_of(r.begin() + from, r.begin() + to, [&](int v) { return v % odds == 0; });
+    });
+    const std::vector<int> r = rand_values(seed, 90);
+    srand(seed);
+    redraw();
+    for (int i = 0; i < 100; i++)
+      EXPECT_EQ(centre(grid(i, 600)), (i < 10 ? r[i] % 1200 == 0 : i >= 50) ? light : dark)
+          << "near point " << i;
+    for (int i = 0; i < 80; i++) {
+      const int k = i < 8 ? (r[10 + i] % 1160 == 0 ? 2 : 1) : (r[10 + i] % 2220 == 0 ? 1 : 0);
+      EXPECT_EQ(centre(grid(i, 40)), sprite[k]) << "far point " << i;
+    }
+  }
+}
+
+TEST_F(FieldRenderer, GradesPoints80To179ByRotatedDepthAndDrawsNoneAfter)
+{
+  // The lowest depth of each look: sprites 5 to 0, then a light, then a dark pixel.
+  const std::array<int32_t, 9> band = {0, 100, 150, 200, 250, 300, 350, 550, 800};
+  const std::array<int, 8> look = {sprite[5], sprite[4], sprite[3], sprite[2],
+                                   sprite[1], sprite[0], light,     dark};
+  for (int i : {80, 179})
+    for (int b = 0; b < 8; b++)
+      for (int32_t depth : {band[b], band[b + 1] - 1}) {
+        place(far_points, i, {512, 384}, depth);
+        redraw();
+        EXPECT_EQ(centre({512, 384}), look[b]) << "point " << i << " at depth " << depth;
+        far_points.z[i] = -1;
+      }
+  yaw_angle = -90;  // turns x = -400 into depth 400
+  place(far_points, 120, {112, 384});
+  redraw();
+  EXPECT_EQ(centre({512, 384}), light);
+  yaw_angle = 0;
+  pitch_angle = 90;  // turns y = -150 into depth -150, behind the viewer
+  place(far_points, 120, {512, 234});
+  redraw();
+  EXPECT_EQ(centre({512, 384}), sprite[5]);
+  place(far_points, 120, {562, 284});  // (50, -100): depth -100, divisor 0
+  for (int i = 180; i < int(far_capacity); i++)
+    place(far_points, i, {500, 380}, i % 800);
+  EXPECT_TRUE(redraw().empty());
+}
+
+TEST_F(FieldRenderer, ProjectsEveryPointExactlyAsProjectRotated)
+{
+  // Random points, the first of each roll one that lands a pixel off unless
+  // the sines, cosines and roundings are exactly those of project_rotated.
+  struct view {
+    float roll, pitch, yaw;
+    int32_t x, y;
+  };
+  std::minstd_rand coordinates(5);
+  for (const view &v : {view{11, 0, 0, 115, -53}, view{27.1f, 0, 0, -329, 211},
+                        view{32.3f, 0, 0, -288, -231}, view{37.5f, -12.25f, 21.125f, 0, 0}}) {
+    std::tie(roll_angle, pitch_angle, yaw_angle) = std::tie(v.roll, v.pitch, v.yaw);
+    std::set<std::pair<int, int>> expected;
+    for (int i = 50; i < 100; i++) {
+      near_points.x[i] = i == 50 ? v.x : int32_t(coordinates() % 1201) - 600;
+      near_points.y[i] = i == 50 ? v.y : int32_t(coordinates() % 1201) - 600;
+      near_points.z[i] = i == 50 ? 0 : int32_t(coordinates() % 800);
+      project_rotated(near_points.x[i], near_points.y[i], near_points.z[i]);
+      const int x = proj_x + 10, y = proj_y + 10;
+      if (is_inside_bitmap(target, x, y, 1) && (x >= corner || y >= corner))
+        expected.insert({x, y});
+    }
+    EXPECT_EQ(redraw(), expected) << "roll " << v.roll;
   }
 }
 
 TEST_F(FieldRenderer, TakesExactly90ValuesEvenWhenAllIsClipped)
 {
-  BITMAP *tiny = create_bitmap(1, 1);
   populate_field();
   srand(7);
-  draw_field(tiny);
+  draw_field(create_bitmap(1, 1));
   const int next = rand();
-  EXPECT_EQ(next, rand_values(7, values_per_frame + 1)[values_per_frame]);
-}
-
-TEST_F(FieldRenderer, LaterGroupsCoverEarlierOnes)
-{
-  place(near_points, 50, 505, 380);      // light pixel at (515, 390)
-  place(far_points, 8, 512, 384);        // flat star over it
-  place(far_points, 80, 512, 384, 600);  // dark pixel at the star's centre
-  srand(find_seed(values_per_frame, [](const std::vector<int> &r) { return r[18] % 2220 != 0; }));
-  draw_field(target);
-  EXPECT_EQ(getpixel(target, 515, 390), sprite_colour(0));
-  EXPECT_EQ(getpixel(target, 522, 394), point_colour_dark);
-  EXPECT_EQ(getpixel(target, 512, 384), background) << "the sprite's clear corner";
-}
-
-TEST_F(FieldRenderer, NeverDrawsFarPointsFrom180On)
-{
-  for (std::size_t i = 180; i < far_capacity; i++)
-    place(far_points, static_cast<int>(i), 500, 380, static_cast<int32_t>(i % 800));
-  draw_field(target);
-  EXPECT_EQ(count_other_than(target, background), 0);
+  EXPECT_EQ(next, rand_values(7, 91)[90]);
 }
 
 }  // namespace

@@ -1,22 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <ostream>
+#include <tuple>
 
 #include "field/projection.h"
 #include "headless.h"
 
 namespace {
 
-struct projected {
-  int32_t x, y, depth;
-  bool operator==(const projected &) const = default;
-};
-
-std::ostream &operator<<(std::ostream &out, const projected &p)
-{
-  return out << "(" << p.x << ", " << p.y << ") depth " << p.depth;
-}
+using projected = std::tuple<int32_t, int32_t, int32_t>;  // x, y, depth
 
 projected rotated(int32_t x, int32_t y, int32_t z)
 {
@@ -30,104 +22,71 @@ projected flat(double x, double y, double z)
   return {proj_x, proj_y, proj_depth};
 }
 
-class Projection : public ::testing::Test {
-protected:
-  void SetUp() override { start_headless(); }
+struct rotated_case {
+  float roll, pitch, yaw;
+  int32_t x, y, z;
+  projected expected;
 };
 
-TEST(AngleFunctions, AreExactWhereSinglePrecisionAllows)
-{
-  EXPECT_EQ(sin_deg(0), 0.0f);
-  EXPECT_EQ(cos_deg(0), 1.0f);
-  EXPECT_EQ(sin_deg(90), 1.0f);
-  EXPECT_EQ(sin_deg(-90), -1.0f);
-  EXPECT_GT(cos_deg(90), 0.0f) << "not rounded to zero";
-  EXPECT_LT(cos_deg(90), 1e-16f);
-}
+// On 1024x768, so the centre is (512, 384).
+constexpr rotated_case rotated_cases[] = {
+    {0, 0, 0, 100, -50, 0, {612, 334, 0}},
+    {0, 0, 0, 200, 100, 100, {612, 434, 100}},  // divisor 2
+    {0, 0, 0, 1000, 0, 799, {623, 384, 799}},   // divisor 8.99
+    {0, 0, 0, -1025, 0, 100, {0, 384, 100}},    // -0.5 truncates to 0
+    {90, 0, 0, 100, 0, 0, {512, 484, 0}},       // +x turns towards +y
+    {0, 90, 0, 0, 0, 100, {512, 284, 0}},
+    {0, 0, 90, 0, 0, 100, {412, 384, 0}},
+    {0, 90, 90, 0, 100, 0, {412, 384, 0}},  // pitch turns y into depth, then yaw into x
+    // Truncation after every step: roll gives (2, 2), which yaw turns into
+    // depth 2; carrying 2.12 on would end at row 386.
+    {45, 0, 0, 1, 0, 0, {512, 384, 0}},
+    {45, 0, 0, -3, 0, 0, {510, 382, 0}},
+    {45, 0, 90, 3, 0, 0, {512, 385, 2}},
+    // A pixel off if sine or cosine are taken in single precision.
+    {27.1f, 0, 0, -329, 211, 0, {124, 421, 0}},
+    {32.3f, 0, 0, -288, -231, 0, {393, 35, 0}},
+    // A pixel off unless the product with the first coordinate is rounded
+    // to single precision alone before the other is added.
+    {11, 0, 0, 115, -53, 0, {634, 354, 0}},
+    {17, 0, 0, 390, 115, 0, {851, 607, 0}},
+    // Rotated depth behind the viewer: pushed out, mirrored, or nowhere.
+    {0, 90, 0, 100, -50, 0, {712, 384, -50}},
+    {0, 90, 0, 100, -300, 0, {462, 384, -300}},
+    {0, 90, 0, 50, -100, 0, {INT_MIN, INT_MIN, -100}},
+};
 
-TEST_F(Projection, DividesByDepthAroundTheScreenCentre)
-{
-  EXPECT_EQ(rotated(100, -50, 0), (projected{612, 334, 0}));
-  EXPECT_EQ(rotated(200, 100, 100), (projected{612, 434, 100}));
-  EXPECT_EQ(rotated(1000, 0, 799), (projected{623, 384, 799}));
-  EXPECT_EQ(flat(200.0, 100.0, 100.0), (projected{612, 434, 100}));
-  EXPECT_EQ(flat(0.0, -50.0, 99.9).depth, 99);
-}
-
-TEST_F(Projection, AnglesTurnTheirOwnPlanes)
-{
-  roll_angle = 90;
-  EXPECT_EQ(rotated(100, 0, 0), (projected{512, 484, 0})) << "+x turns towards +y";
-  roll_angle = 0;
-  pitch_angle = 90;
-  EXPECT_EQ(rotated(0, 0, 100), (projected{512, 284, 0}));
-  pitch_angle = 0;
-  yaw_angle = 90;
-  EXPECT_EQ(rotated(0, 0, 100), (projected{412, 384, 0}));
-}
-
-TEST_F(Projection, TruncatesTowardZeroAfterEveryStep)
-{
-  EXPECT_EQ(rotated(-1025, 0, 100).x, 0) << "-0.5 truncates to 0, not -1";
-  roll_angle = 45;
-  EXPECT_EQ(rotated(1, 0, 0), (projected{512, 384, 0}));
-  EXPECT_EQ(rotated(-3, 0, 0), (projected{510, 382, 0})) << "-2.12 becomes -2";
-  // Roll gives (2, 2) after truncation; yaw then moves the 2 into depth.
-  // Carrying 2.12 on untruncated would end at row 386 with depth 2.
-  yaw_angle = 90;
-  EXPECT_EQ(rotated(3, 0, 0), (projected{512, 385, 2}));
-}
-
-TEST_F(Projection, TakesSinesInDoublePrecisionRoundedOnce)
-{
-  // A sine or cosine computed in single precision differs from these by one
-  // unit in the last place, enough to move these points by a pixel.
-  roll_angle = 27.1f;
-  EXPECT_EQ(rotated(-329, 211, 0), (projected{512 - 388, 384 + 37, 0})) << "cosine";
-  roll_angle = 32.3f;
-  EXPECT_EQ(rotated(-288, -231, 0), (projected{512 - 119, 384 - 349, 0})) << "sine";
-}
-
-TEST_F(Projection, RoundsTheFirstProductToSinglePrecisionBeforeAdding)
-{
-  // Here the exact sums fall just short of a whole number only when the
-  // product with x is rounded to float first: without that rounding, or with
-  // both products or the whole sum rounded, they reach it.
-  roll_angle = 11;
-  EXPECT_EQ(rotated(115, -53, 0), (projected{512 + 122, 384 - 30, 0}));
-  roll_angle = 17;
-  EXPECT_EQ(rotated(390, 115, 0), (projected{512 + 339, 384 + 223, 0}));
-}
-
-TEST_F(Projection, DepthBehindTheViewerPushesOutMirrorsOrVanishes)
-{
-  pitch_angle = 90;
-  EXPECT_EQ(rotated(100, -50, 0), (projected{712, 384, -50})) << "divisor 0.5";
-  EXPECT_EQ(rotated(100, -300, 0), (projected{462, 384, -300})) << "divisor -2";
-  EXPECT_EQ(rotated(50, -100, 0), (projected{INT_MIN, INT_MIN, -100})) << "divisor 0";
-}
-
-TEST_F(Projection, NegativeInputDepthGivesTheFixedCornerAndKeepsTheDepth)
-{
-  rotated(10, 10, 50);
-  EXPECT_EQ(rotated(300, 300, -1), (projected{1, 1, 50}));
-  EXPECT_EQ(flat(300.0, 300.0, -1e-9), (projected{1, 1, 50}));
-  EXPECT_EQ(flat(3.0, 4.0, -0.0), (projected{515, 388, 0})) << "-0.0 is not negative";
-}
-
-TEST(ProjectionOnOddScreen, FlatHalvesExactlyRotatedInIntegers)
-{
-  start_headless(1023, 767);
-  EXPECT_EQ(flat(0.5, 0.5, 0.0), (projected{512, 384, 0})) << "centre 511.5, 383.5";
-  EXPECT_EQ(rotated(1, 1, 100), (projected{511, 383, 100})) << "511 + 0.5, 383 + 0.5";
-}
-
-TEST(ProjectionWithoutDriver, CentresOnTheOrigin)
+TEST(Projection, RotatedMatchesWorkedExamples)
 {
   start_headless();
-  gfx_driver = nullptr;
-  EXPECT_EQ(rotated(5, 7, 0), (projected{5, 7, 0}));
-  EXPECT_EQ(flat(-5.5, 7.9, 0.0), (projected{-5, 7, 0}));
+  for (const rotated_case &c : rotated_cases) {
+    roll_angle = c.roll;
+    pitch_angle = c.pitch;
+    yaw_angle = c.yaw;
+    EXPECT_EQ(rotated(c.x, c.y, c.z), c.expected) << "case " << &c - rotated_cases;
+  }
+}
+
+TEST(Projection, FlatDividesWithoutTruncatingAndRejectsNegativeDepth)
+{
+  start_headless();
+  EXPECT_EQ(flat(200.0, 100.0, 100.0), projected(612, 434, 100));
+  EXPECT_EQ(std::get<2>(flat(0.0, -50.0, 99.9)), 99);
+  // A negative input depth gives (1, 1) and keeps the previous depth.
+  rotated(10, 10, 50);
+  EXPECT_EQ(rotated(300, 300, -1), projected(1, 1, 50));
+  EXPECT_EQ(flat(300.0, 300.0, -1e-9), projected(1, 1, 50));
+  EXPECT_EQ(flat(3.0, 4.0, -0.0), projected(515, 388, 0)) << "-0.0 is not negative";
+}
+
+TEST(Projection, HalvesTheScreenSizeAsEachRoutineDoes)
+{
+  start_headless(1023, 767);
+  EXPECT_EQ(flat(0.5, 0.5, 0.0), projected(512, 384, 0)) << "centre 511.5, 383.5";
+  EXPECT_EQ(rotated(1, 1, 100), projected(511, 383, 100)) << "511 + 0.5, 383 + 0.5";
+  gfx_driver = nullptr;  // no driver: both halves are 0
+  EXPECT_EQ(rotated(5, 7, 0), projected(5, 7, 0));
+  EXPECT_EQ(flat(-5.5, 7.9, 0.0), projected(-5, 7, 0));
 }
 
 }  // namespace
