@@ -3,26 +3,15 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "platform/offscreen.h"
 #include "platform/platform.h"
 #include "show/pages.h"
-
-static GFX_DRIVER stand_in_driver;
 
 void start_headless(int w, int h)
 {
   install_allegro(SYSTEM_NONE, &errno, atexit);
   set_color_depth(16);
-  // The 5-6-5 layout that X11 gives a 16-bit display (the library without a
-  // driver would put blue in the high bits).
-  _rgb_r_shift_16 = 11;
-  _rgb_g_shift_16 = 5;
-  _rgb_b_shift_16 = 0;
-  stand_in_driver.name = stand_in_driver.desc = stand_in_driver.ascii_name = "stand-in";
-  stand_in_driver.w = w;
-  stand_in_driver.h = h;
-  gfx_driver = &stand_in_driver;
-  screen = create_bitmap(w, h);
-  clear_bitmap(screen);
+  set_offscreen_mode(w, h);
   pacing_enabled = false;
   choose_page_kind();
 }
