@@ -1,5 +1,8 @@
+// The free-flight loop: its keys, its roll, its screenshot, floods of input
+// and a night of frames.
 #include <gtest/gtest.h>
 
+#include <malloc.h>
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -9,8 +12,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
-#include <vector>
+#include <utility>
 
 #include "field/points.h"
 #include "field/projection.h"
@@ -18,22 +22,19 @@
 #include "platform/platform.h"
 #include "show/assets.h"
 #include "show/flight.h"
-#include "show/pages.h"
 #include "system_hooks.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
+constexpr double degree = 3.14159265358979323846 / 180;
+
 BITMAP *last_shown;
 
-void remember_shown(BITMAP *visible)
-{
-  blit(visible, last_shown, 0, 0, 0, 0, visible->w, visible->h);
-}
-
-// What start-up leaves for the loop, with plain stand-in star sprites.
-void prepare_flight(int w = 1024, int h = 768)
+// What start-up leaves for the loop, with plain stand-in star sprites; every
+// frame the viewer sees is copied to last_shown.
+void prepare_flight(int w, int h)
 {
   start_headless(w, h);
   create_headless_pages();
@@ -46,7 +47,9 @@ void prepare_flight(int w = 1024, int h = 768)
   }
   populate_field();
   last_shown = create_bitmap(w, h);
-  refresh_observer = remember_shown;
+  refresh_observer = [](BITMAP *visible) {
+    blit(visible, last_shown, 0, 0, 0, 0, visible->w, visible->h);
+  };
 }
 
 // Screenshots land in the working directory: each test gets a fresh one.
@@ -64,112 +67,49 @@ std::string file_bytes(const fs::path &path)
   return {std::istreambuf_iterator<char>(in), {}};
 }
 
-// True when ImageMagick decodes the file to the pixels of bmp: each 5- or
-// 6-bit channel must come back as the top bits of its 8-bit expansion.
-// (Without a graphics mode the library packs blue in the high bits.)
-bool decodes_to(const fs::path &file, BITMAP *bmp)
+long files_in(const fs::path &folder)
 {
-  fs::path ppm = file.parent_path().string() + ".ppm";
-  std::string command = "convert '" + file.string() + "' -depth 8 'ppm:" + ppm.string() + "'";
-  if (std::system(command.c_str()) != 0)
-    return false;
-  std::ifstream in(ppm, std::ios::binary);
-  std::string magic;
-  int w = 0, h = 0, max = 0;
-  in >> magic >> w >> h >> max;
-  in.get();
-  std::vector<unsigned char> rgb(size_t(w) * size_t(h) * 3);
-  in.read(reinterpret_cast<char *>(rgb.data()), std::streamsize(rgb.size()));
-  fs::remove(ppm);
-  if (!in || magic != "P6" || max != 255 || w != bmp->w || h != bmp->h)
-    return false;
-  for (int y = 0; y < h; y++)
-    for (int x = 0; x < w; x++) {
-      int c = getpixel(bmp, x, y);
-      const unsigned char *p = &rgb[(size_t(y) * size_t(w) + size_t(x)) * 3];
-      if (p[0] >> 3 != getr16(c) >> 3 || p[1] >> 2 != getg16(c) >> 2 || p[2] >> 3 != getb16(c) >> 3)
-        return false;
-    }
-  return true;
+  return std::distance(fs::directory_iterator(folder), fs::directory_iterator());
 }
 
-bool is_24_bit_pcx(const std::string &bytes)
+// The screenshot on disk is the picture on the screen, pixel for pixel.
+bool screenshot_shows_screen()
 {
-  return bytes.size() > 128 && bytes[0] == 0x0a && bytes[3] == 8 && bytes[65] == 3;
+  PALETTE palette;
+  std::unique_ptr<BITMAP, void (*)(BITMAP *)> shot(load_pcx(screenshot_name, palette),
+                                                   destroy_bitmap);
+  return shot && same_pixels(shot.get(), screen);
 }
 
-TEST(FreeFlight, EndsAfterTheFrameInWhichSpaceOrEscapeIsHeld)
+// Bytes held on the heap. The sanitizers' allocator keeps its own books, so
+// under them this stays 0 and only the plain build measures.
+size_t heap_in_use()
+{
+  return mallinfo2().uordblks;
+}
+
+// Moves only the soft limit, so the old one can always be put back; returns it.
+rlim_t set_soft_limit(int resource, rlim_t value)
+{
+  rlimit limit;
+  getrlimit(resource, &limit);
+  const rlim_t before = limit.rlim_cur;
+  limit.rlim_cur = value;
+  setrlimit(resource, &limit);
+  return before;
+}
+
+TEST(FreeFlight, SteersByHeldKeysAndEndsAfterTheFrameInWhichSpaceOrEscapeIsHeld)
 {
   prepare_flight(64, 48);
-  key[KEY_ESC] = 1;
-  free_flight_loop();
-  EXPECT_EQ(pages_shown, 1);
-  EXPECT_EQ(back_page_index, 0) << "the one frame went through the flip";
-
-  key[KEY_ESC] = 0;
   key[KEY_SPACE] = 1;
   free_flight_loop();
-  EXPECT_EQ(pages_shown, 2);
+  EXPECT_EQ(pages_shown, 1);
 
   key[KEY_SPACE] = 0;
-  refresh_observer = [](BITMAP *) { key[KEY_ESC] = pages_shown == 5; };
-  free_flight_loop();
-  EXPECT_EQ(pages_shown, 5) << "Escape held during frame 5 ends the loop after it";
-}
-
-TEST(FreeFlight, TakesOneQueuedCharacterPerFrame)
-{
-  prepare_flight(64, 48);
-  // The character of Escape is ignored like any other; only the held key ends the show.
-  for (int c : {int('c'), int('x'), (KEY_ESC << 8) | 27, int('C')})
-    simulate_keypress(c);
-  int flight_frame = 0;
-  for (bool expected : {true, true, true, false}) {
-    ASSERT_TRUE(keypressed());
-    EXPECT_TRUE(run_flight_frame(flight_frame));
-    EXPECT_EQ(overlay_on, expected) << "after frame " << flight_frame;
-  }
-  EXPECT_FALSE(keypressed());
-}
-
-TEST(Overlay, SecondVClearsTheScreenEvenWithoutAPicture)
-{
-  prepare_flight();
-  int flight_frame = 0;
-  simulate_keypress('v');
-  simulate_keypress('V');
-  run_flight_frame(flight_frame);
-  EXPECT_TRUE(overlay_on);
-  run_flight_frame(flight_frame);
-  EXPECT_FALSE(overlay_on);
-  ASSERT_GT(count_other_than(last_shown, 0), 0) << "the field drew no star";
-  EXPECT_EQ(count_other_than(screen, 0), 0);
-}
-
-TEST(Overlay, IsDrawnAt9By28AndCTwiceClearsNothing)
-{
-  prepare_flight();
-  int green = makecol16(0, 255, 0);
-  overlay_sprite = filled_bitmap(40, 30, green);
-  int flight_frame = 0;
-  simulate_keypress('c');
-  simulate_keypress('C');
-  run_flight_frame(flight_frame);
-  EXPECT_NE(getpixel(last_shown, 9, 28), green) << "drawn while still off";
-  run_flight_frame(flight_frame);
-  EXPECT_FALSE(overlay_on);
-  EXPECT_EQ(getpixel(last_shown, 9, 28), green);
-  EXPECT_EQ(getpixel(last_shown, 48, 57), green);
-  EXPECT_NE(getpixel(last_shown, 49, 58), green);
-  EXPECT_TRUE(same_pixels(screen, last_shown)) << "the screen still shows the last frame";
-}
-
-TEST(Steering, OpposedKeysCancelAndEachKeyTurnsItsOwnAngle)
-{
-  prepare_flight(64, 48);
-  int flight_frame = 0;
   for (int held : {KEY_4, KEY_6, KEY_8, KEY_2})
     key[held] = 1;
+  int flight_frame = 0;
   for (int i = 0; i < 10; i++)
     run_flight_frame(flight_frame);
   EXPECT_NEAR(pitch_angle, 0.0, 1e-6);
@@ -177,112 +117,159 @@ TEST(Steering, OpposedKeysCancelAndEachKeyTurnsItsOwnAngle)
 
   key[KEY_6] = 0;
   key[KEY_8] = 0;
-  for (int i = 0; i < 10; i++)
-    run_flight_frame(flight_frame);
+  refresh_observer = [](BITMAP *) { key[KEY_ESC] = pages_shown == 21; };
+  free_flight_loop();
+  EXPECT_EQ(pages_shown, 21) << "Escape held during the loop's tenth frame ends it after that";
   EXPECT_NEAR(pitch_angle, 0.5, 1e-5);
   EXPECT_NEAR(yaw_angle, -0.5, 1e-5);
 }
 
-TEST(Roll, RampsOver4984FramesThenTurnsForeverWithinOneTurn)
+TEST(FreeFlight, TakesOneQueuedCharacterAFrameAsFarAsTheBufferHeldThem)
 {
   prepare_flight(64, 48);
-  constexpr double degree = 3.14159265358979323846 / 180;
-  std::vector<double> step(5001);
+  fs::path folder = enter_scratch_folder();
+  // V switches the overlay on (with no picture to draw), then 25 C or c
+  // switch it over; the characters of Escape and Space are taken like any other.
+  simulate_keypress('v');
+  for (int i = 1; i < 1000; i++)
+    simulate_keypress(i == 10 ? 's' : "xc\x1b C"[i % 5]);
+  // The library's ring keeps 63 characters and drops what comes after.
+  int flight_frame = 0, frames = 0;
+  while (keypressed() && frames < 1000) {
+    ASSERT_TRUE(run_flight_frame(flight_frame)) << "frame " << frames + 1;
+    frames++;
+  }
+  EXPECT_EQ(frames, 63);
+  EXPECT_FALSE(overlay_on);
+  EXPECT_TRUE(fs::exists(screenshot_name)) << "the S among them saved nothing";
+  fs::remove_all(folder);
+}
+
+TEST(FreeFlight, OverlayIsDrawnAt9By28AndOnlyVClearsTheScreen)
+{
+  prepare_flight(1024, 768);
+  const int green = makecol16(0, 255, 0);
+  overlay_sprite = filled_bitmap(40, 30, green);
+  int flight_frame = 0;
+  for (int c : {'v', 'V', 'c', 'C'})
+    simulate_keypress(c);
+  run_flight_frame(flight_frame);
+  EXPECT_TRUE(overlay_on);
+  EXPECT_NE(getpixel(last_shown, 9, 28), green) << "drawn before it was switched on";
+
+  run_flight_frame(flight_frame);
+  EXPECT_FALSE(overlay_on);
+  EXPECT_EQ(getpixel(last_shown, 9, 28), green);
+  EXPECT_EQ(getpixel(last_shown, 48, 57), green);
+  EXPECT_NE(getpixel(last_shown, 49, 58), green);
+  ASSERT_GT(count_other_than(last_shown, 0), 0) << "the field drew no star";
+  EXPECT_EQ(count_other_than(screen, 0), 0) << "V switching off clears the screen";
+
+  run_flight_frame(flight_frame);
+  run_flight_frame(flight_frame);
+  EXPECT_FALSE(overlay_on);
+  EXPECT_EQ(getpixel(last_shown, 9, 28), green);
+  EXPECT_TRUE(same_pixels(screen, last_shown)) << "C cleared the screen";
+}
+
+TEST(FreeFlight, RollRampsOver4984FramesThenTurnsForeverWithinOneTurn)
+{
+  prepare_flight(64, 48);
   double expected_total = 0;
-  int wraps = 0;
   int flight_frame = 0;
   for (int n = 1; n <= 5000; n++) {
-    float before = roll_angle;
+    const float before = roll_angle;
     run_flight_frame(flight_frame);
-    ASSERT_GE(roll_angle, 0.0f);
-    ASSERT_LT(roll_angle, 360.0f);
-    step[n] = double(roll_angle) - before;
-    if (step[n] < 0) {
-      step[n] += 360;
-      wraps++;
-    }
-    expected_total += 0.425 * std::sin(std::min(n, 4984) / 56 * degree);
+    ASSERT_TRUE(roll_angle >= 0 && roll_angle < 360) << roll_angle << " at frame " << n;
+    const double expected_step = 0.425 * std::sin(std::min(n, 4984) / 56 * degree);
+    ASSERT_NEAR(std::fmod(roll_angle - before + 360.0, 360.0), expected_step, 1e-4)
+        << "frame " << n;
+    expected_total += expected_step;
   }
   EXPECT_EQ(flight_frame, 4984);
-  EXPECT_EQ(step[55], 0.0);
-  EXPECT_NEAR(step[56], 0.425 * std::sin(degree), 1e-8);
-  EXPECT_NEAR(step[4984], 0.425 * std::sin(89 * degree), 1e-4);
-  EXPECT_NEAR(step[5000], 0.425 * std::sin(89 * degree), 1e-4);
-  EXPECT_EQ(wraps, int(expected_total / 360));
   EXPECT_NEAR(roll_angle, std::fmod(expected_total, 360.0), 0.05);
 }
 
-TEST(Screenshot, SWritesTheShownPictureAndEveryPressOverwritesIt)
+TEST(Screenshot, SHeldForAHundredFramesSavesEachWholeAndKeepsNothingElse)
 {
-  prepare_flight();
+  prepare_flight(320, 240);
   fs::path folder = enter_scratch_folder();
+  key[KEY_S] = 1;
+  key[KEY_4] = 1;  // steering on as well, so that every frame differs
   int flight_frame = 0;
   simulate_keypress('s');
-  run_flight_frame(flight_frame);
-  std::string first = file_bytes(screenshot_name);
-  EXPECT_TRUE(is_24_bit_pcx(first));
-  EXPECT_TRUE(decodes_to(folder / screenshot_name, last_shown));
-
-  overlay_sprite = filled_bitmap(40, 30, makecol16(0, 255, 0));
-  overlay_on = true;
-  simulate_keypress('S');
-  run_flight_frame(flight_frame);
-  EXPECT_NE(file_bytes(screenshot_name), first);
-  EXPECT_TRUE(decodes_to(folder / screenshot_name, last_shown));
-  EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1)
-      << "nothing but the screenshot is left behind";
+  ASSERT_TRUE(run_flight_frame(flight_frame));
+  EXPECT_TRUE(screenshot_shows_screen());
+  const size_t heap_before = heap_in_use();
+  for (int frame = 2; frame <= 100; frame++) {
+    simulate_keypress(frame % 2 ? 's' : 'S');  // the key's repeat
+    ASSERT_TRUE(run_flight_frame(flight_frame)) << "frame " << frame;
+  }
+  const size_t heap_after = heap_in_use();
+  EXPECT_NEAR(pitch_angle, 100 * 0.05, 1e-3) << "steering went on through the screenshots";
+  EXPECT_TRUE(screenshot_shows_screen()) << "the last screenshot is not the last frame";
+  EXPECT_EQ(files_in(folder), 1) << "drafts were left behind";
+  EXPECT_EQ(heap_after, heap_before) << "screenshots keep memory";
   fs::remove_all(folder);
 }
 
-// Writes past the limit fail as they would on a full disk, even for root.
-// Only the soft limit moves, so the original one can always be restored.
-rlim_t limit_file_size(rlim_t bytes)
+// Limits fail the write as a full disk or a used-up process would, even for root.
+TEST(Screenshot, AWriteThatFailsLeavesTheLastOneAndNothingElse)
 {
-  rlimit limit;
-  getrlimit(RLIMIT_FSIZE, &limit);
-  rlim_t before = limit.rlim_cur;
-  limit.rlim_cur = bytes;
-  setrlimit(RLIMIT_FSIZE, &limit);
-  return before;
-}
-
-TEST(Screenshot, WriteThatFailsKeepsThePreviousOneAndTheLoopGoesOn)
-{
-  prepare_flight();
+  start_headless(320, 240);
   fs::path folder = enter_scratch_folder();
-  int flight_frame = 0;
-  simulate_keypress('s');
-  run_flight_frame(flight_frame);
-  std::string kept = file_bytes(screenshot_name);
-  ASSERT_TRUE(is_24_bit_pcx(kept));
-
-  // The next picture's full size, learnt in a folder of its own.
-  overlay_sprite = filled_bitmap(40, 30, makecol16(0, 255, 0));
-  overlay_on = true;
-  run_flight_frame(flight_frame);
-  fs::path sizing = enter_scratch_folder();
   save_screenshot();
-  auto full_size = fs::file_size(screenshot_name);
-  fs::remove_all(sizing);
-  fs::current_path(folder);
+  const std::string kept = file_bytes(screenshot_name);
+  // The next picture's size, so that a write can fail at its very last byte.
+  rectfill(screen, 0, 0, 99, 99, makecol16(0, 255, 0));
+  save_screenshot();
+  const rlim_t full_size = fs::file_size(screenshot_name);
+  std::ofstream(screenshot_name, std::ios::binary) << kept;
 
   signal(SIGXFSZ, SIG_IGN);
-  // Failing at the first buffer, and failing only at the very last byte.
-  for (rlim_t limit : {rlim_t(4096), rlim_t(full_size - 1)}) {
-    rlim_t before = limit_file_size(limit);
+  const std::pair<int, rlim_t> limits[] = {
+      {RLIMIT_NOFILE, 0}, {RLIMIT_FSIZE, 4096}, {RLIMIT_FSIZE, full_size - 1}};
+  for (auto [resource, limit] : limits) {
+    const rlim_t before = set_soft_limit(resource, limit);
     save_screenshot();
-    limit_file_size(before);
+    set_soft_limit(resource, before);
     EXPECT_EQ(file_bytes(screenshot_name), kept) << "limit " << limit;
-    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1)
-        << "no partial file is left behind";
+    EXPECT_EQ(files_in(folder), 1) << "a partial file is left behind";
   }
-
-  rlim_t before = limit_file_size(4096);
-  simulate_keypress('s');
-  EXPECT_TRUE(run_flight_frame(flight_frame));
-  limit_file_size(before);
-  EXPECT_EQ(file_bytes(screenshot_name), kept);
   fs::remove_all(folder);
+}
+
+// A night of free flight, unpaced, on a 64x48 stand-in screen: every frame
+// still projects and draws all 280 points and goes through both pages, but
+// the clears and copies of a full screen shrink to little.
+TEST(Soak, AMillionFramesKeepRollingWithFlatMemory)
+{
+  prepare_flight(64, 48);
+  constexpr int frames = 1'000'000;
+  constexpr int settle = 10'000;
+  int flight_frame = 0;
+  size_t heap_settled = 0;
+  for (int n = 1; n <= frames; n++) {
+    // A viewer who now and then steers, one way, then back.
+    const int in_cycle = (n - 1) % 50'000;
+    key[KEY_4] = in_cycle < 1000;
+    key[KEY_6] = in_cycle >= 25'000 && in_cycle < 26'000;
+    if (!run_flight_frame(flight_frame)) {
+      ADD_FAILURE() << "the loop ended at frame " << n;
+      break;
+    }
+    if (n == settle)
+      heap_settled = heap_in_use();
+  }
+  // Taken before any check below can allocate for its message.
+  const size_t heap_grown = heap_in_use() - heap_settled;
+  EXPECT_EQ(pages_shown, frames);
+  const float before = roll_angle;
+  run_flight_frame(flight_frame);
+  EXPECT_NEAR(std::fmod(roll_angle - before + 360.0f, 360.0f), 0.425 * std::sin(89 * degree), 1e-3)
+      << "still at top speed";
+  EXPECT_NEAR(pitch_angle, 0.0, 0.01) << "20 turns one way and 20 back";
+  EXPECT_EQ(heap_grown, 0u) << "the heap grew";
 }
 
 }  // namespace
