@@ -1,6 +1,5 @@
-// One file's worth of bytes through the show's checked loads, once as an
-// image and once as the music, with what must hold whichever way the checks
-// decide. Shared by the fuzz target and the unit test of its findings.
+// One file's worth of bytes through the show's checked loads, as an image and
+// as the music. Shared by the fuzz target and the unit test of its findings.
 #pragma once
 
 #include <cstddef>
@@ -13,7 +12,6 @@ struct asset_trial {
   std::string broken;         // what went wrong that never may; "" when nothing did
 };
 
-// Needs the library started in 16-bit colour. Writes the bytes to a scratch
-// .tga and .wav file and loads each through the checks: a refusal must give
-// a one-line reason, an acceptance must load the file whole.
+// Needs the library started in 16-bit colour. A refusal must give a one-line
+// reason; an acceptance must load the file whole.
 asset_trial try_asset_bytes(const uint8_t *data, size_t size);

@@ -3,70 +3,52 @@
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
-#include <vector>
+#include <tuple>
 
 #include <sys/stat.h>
 
-static void put16(std::ofstream &out, int value)
+// Writes value little-endian in `width` bytes.
+static void put(std::ofstream &out, uint32_t value, int width)
 {
-  out.put(char(value & 0xff));
-  out.put(char((value >> 8) & 0xff));
+  for (int i = 0; i < width; i++)
+    out.put(char(value >> 8 * i));
 }
 
-static void put32(std::ofstream &out, uint32_t value)
-{
-  put16(out, int(value & 0xffff));
-  put16(out, int(value >> 16));
-}
-
-void write_tga(const std::string &path, int w, int h, int r, int g, int b)
+void write_tga(const std::string &path, int w, int h, int (*colour)(int x))
 {
   std::ofstream out(path, std::ios::binary);
-  const char header[12] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-  out.write(header, sizeof header);
-  put16(out, w);
-  put16(out, h);
-  out.put(24);
-  out.put(0);
-  for (long i = 0; i < long(w) * h; i++) {
-    out.put(char(b));
-    out.put(char(g));
-    out.put(char(r));
-  }
+  out.write("\0\0\2\0\0\0\0\0\0\0\0\0", 12);
+  put(out, uint32_t(w), 2);
+  put(out, uint32_t(h), 2);
+  put(out, 24, 2);
+  for (int y = 0; y < h; y++)
+    for (int x = 0; x < w; x++)
+      put(out, uint32_t(colour ? colour(x) : 0xc0c0c0), 3);
 }
 
-void write_wav(const std::string &path)
+static void write_wav(const std::string &path)
 {
-  constexpr int rate = 22050, samples = 2205;
+  constexpr uint32_t rate = 22050, sound_bytes = 4410;
   std::ofstream out(path, std::ios::binary);
   out.write("RIFF", 4);
-  put32(out, 36 + samples * 2);
+  put(out, 36 + sound_bytes, 4);
   out.write("WAVEfmt ", 8);
-  put32(out, 16);
-  put16(out, 1);
-  put16(out, 1);
-  put32(out, rate);
-  put32(out, rate * 2);
-  put16(out, 2);
-  put16(out, 16);
+  for (auto [value, width] : {std::pair{16u, 4}, {1u, 2}, {1u, 2}, {rate, 4}, {rate * 2, 4}, {2u, 2}, {16u, 2}})
+    put(out, value, width);
   out.write("data", 4);
-  put32(out, samples * 2);
-  for (int i = 0; i < samples; i++)
-    put16(out, (i % 50) * 200 - 5000);
+  put(out, sound_bytes, 4);
+  for (uint32_t i = 0; i < sound_bytes / 2; i++)
+    put(out, (i % 50) * 200, 2);
 }
 
 std::string make_asset_folder()
 {
   char pattern[] = "/tmp/show-test-XXXXXX";
-  std::string folder = mkdtemp(pattern);
-  std::string dat = folder + "/dat";
+  const std::string folder = mkdtemp(pattern), dat = folder + "/dat";
   mkdir(dat.c_str(), 0755);
-  write_tga(dat + "/star2.tga", 121, 21, 255, 0, 255);
-  write_tga(dat + "/logo.tga", 639, 283, 200, 40, 40);
-  write_tga(dat + "/txt1_2.tga", 926, 119, 220, 220, 220);
-  write_tga(dat + "/txt2_2.tga", 887, 223, 220, 220, 220);
-  write_tga(dat + "/txt3_3.tga", 800, 155, 220, 220, 220);
-  write_tga(dat + "/dawno.tga", 799, 253, 40, 40, 200);
+  for (auto [name, w, h] : {std::tuple{"star2.tga", 121, 21}, {"logo.tga", 639, 283}, {"txt1_2.tga", 926, 119},
+                            {"txt2_2.tga", 887, 223}, {"txt3_3.tga", 800, 155}, {"dawno.tga", 799, 253}})
+    write_tga(dat + "/" + name, w, h);
   write_wav(dat + "/track1_cut_equalize.wav");
   return folder;
 }

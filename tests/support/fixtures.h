@@ -3,12 +3,10 @@
 
 #include <string>
 
-// Writes an uncompressed 24-bit TGA of w x h pixels, all of one colour.
-void write_tga(const std::string &path, int w, int h, int r, int g, int b);
+// Writes an uncompressed 24-bit TGA of w x h pixels; colour(x) gives column
+// x as 0xRRGGBB, grey when there is none.
+void write_tga(const std::string &path, int w, int h, int (*colour)(int x) = nullptr);
 
-// Writes a short 16-bit mono WAV.
-void write_wav(const std::string &path);
-
-// A fresh temporary folder holding dat/ with all seven files at their sizes.
-// Returns the folder's path.
+// A fresh temporary folder holding dat/ with all seven files at their sizes,
+// the music a short 16-bit mono WAV. Returns the folder's path.
 std::string make_asset_folder();
