@@ -16,21 +16,25 @@ constexpr int roll_ramp_end = 4984;
 constexpr int roll_step_frames = 56;
 constexpr int roll_steps = 90;
 constexpr double roll_rate = 0.425;
-constexpr float full_turn = 360.0f;
+// Whole turns come off only this late, and then 364 of them at once: both
+// numbers are exact in float, so the picture is that of a roll that never
+// wraps until, at 60 Hz, an hour and a half of free flight has passed, and
+// the float's steps there are still fine enough to keep the roll's speed.
+constexpr float roll_wrap_at = 131072.0f;
+constexpr float roll_wrap_turns = 131040.0f;
 constexpr double steer_step = 0.05;
 constexpr int overlay_x = 9;
 constexpr int overlay_y = 28;
 constexpr char screenshot_draft[] = "qirboSho.pcx.part";
 
-// The roll never stops, so it is kept within one turn: a float that grew
-// for days would round its increments to nothing. Taking 360 off an angle
-// below 720 is exact in float, so the picture does not change.
-static void advance_roll(int flight_frame)
+// The roll never stops: a float that grew for days would round its
+// increments to nothing, so whole turns are taken off now and then.
+void advance_roll(int flight_frame)
 {
   float q = float(flight_frame / roll_step_frames % roll_steps);
   roll_angle = float(double(roll_angle) + roll_rate * double(sin_deg(q)));
-  if (roll_angle >= full_turn)
-    roll_angle -= full_turn;
+  if (roll_angle >= roll_wrap_at)
+    roll_angle -= roll_wrap_turns;
 }
 
 static void take_key(int c)

@@ -17,6 +17,9 @@ void free_flight_loop();
 // `flight_frame` is the loop's frame counter, advanced here.
 bool run_flight_frame(int &flight_frame);
 
+// Turns roll_angle by this frame's step of the roll's ramp.
+void advance_roll(int flight_frame);
+
 // Writes the visible screen to "qirboSho.pcx", replacing the old file only
 // when the new one was written whole.
 void save_screenshot();
