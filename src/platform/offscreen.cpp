@@ -1,80 +1,65 @@
 #include "platform/offscreen.h"
 
 #include <allegro.h>
+#include <allegro/internal/aintern.h>
 
-static GFX_DRIVER stand_in_display;
-static KEYBOARD_DRIVER stand_in_keyboard;
-static TIMER_DRIVER stand_in_timer;
-static _DRIVER_INFO keyboard_list[] = {{AL_ID('O', 'F', 'K', 'B'), &stand_in_keyboard, TRUE},
-                                       {0, nullptr, 0}};
-static _DRIVER_INFO timer_list[] = {{AL_ID('O', 'F', 'T', 'M'), &stand_in_timer, TRUE},
-                                    {0, nullptr, 0}};
-static int lock_token;
+#include "platform/drivers.h"
+#include "platform/platform.h"
 
-static int succeed()
+static unsigned char *screen_pixels;
+
+// 5-6-5 as on a real 16-bit display: without a driver saying so the library
+// would put blue in the high bits.
+static BITMAP *open_offscreen(int w, int h, int, int, int depth)
 {
-  return 0;
-}
-
-static void do_nothing() {}
-
-static void *create_lock()
-{
-  return &lock_token;
-}
-
-static void leave_lock(void *) {}
-
-static _DRIVER_INFO *keyboard_drivers()
-{
-  return keyboard_list;
-}
-
-static _DRIVER_INFO *timer_drivers()
-{
-  return timer_list;
-}
-
-// The library's keyboard takes a repeat timer and a lock from the system
-// driver, which without a display has neither.
-void offer_offscreen_drivers()
-{
-  stand_in_keyboard.id = keyboard_list[0].id;
-  stand_in_keyboard.name = stand_in_keyboard.desc = stand_in_keyboard.ascii_name = "offscreen";
-  stand_in_keyboard.autorepeat = TRUE;  // so the library starts no repeat timer
-  stand_in_keyboard.init = succeed;
-  stand_in_keyboard.exit = do_nothing;
-  stand_in_timer.id = timer_list[0].id;
-  stand_in_timer.name = stand_in_timer.desc = stand_in_timer.ascii_name = "offscreen";
-  stand_in_timer.init = succeed;
-  stand_in_timer.exit = do_nothing;
-  system_driver->keyboard_drivers = keyboard_drivers;
-  system_driver->timer_drivers = timer_drivers;
-  system_driver->create_mutex = create_lock;
-  system_driver->destroy_mutex = leave_lock;
-  system_driver->lock_mutex = leave_lock;
-  system_driver->unlock_mutex = leave_lock;
-}
-
-bool set_offscreen_mode(int w, int h)
-{
-  if (screen)
-    destroy_bitmap(screen);
-  screen = nullptr;
-  gfx_driver = nullptr;
-  if (w == 0 && h == 0)
-    return true;
-  // Without a driver the library would put blue in the high bits.
+  if (depth != 16 || w <= 0 || h <= 0)
+    return nullptr;
   _rgb_r_shift_16 = 11;
   _rgb_g_shift_16 = 5;
   _rgb_b_shift_16 = 0;
-  stand_in_display.name = stand_in_display.desc = stand_in_display.ascii_name = "offscreen";
-  stand_in_display.w = w;
-  stand_in_display.h = h;
-  screen = create_bitmap(w, h);
-  if (!screen)
+  screen_pixels = new unsigned char[size_t(w) * size_t(h) * 2];
+  offscreen_display.w = w;
+  offscreen_display.h = h;
+  return _make_bitmap(w, h, uintptr_t(screen_pixels), &offscreen_display, 16, w * 2);
+}
+
+static void close_offscreen(BITMAP *)
+{
+  delete[] screen_pixels;
+  screen_pixels = nullptr;
+}
+
+// The screen always holds what a viewer would see.
+static int show_offscreen_page(BITMAP *page)
+{
+  blit(page, screen, 0, 0, 0, 0, page->w, page->h);
+  return 0;
+}
+
+static void no_wait() {}
+
+static GFX_DRIVER make_offscreen_display()
+{
+  GFX_DRIVER driver = {};
+  driver.id = AL_ID('O', 'F', 'F', 'S');
+  driver.name = driver.desc = driver.ascii_name = "offscreen";
+  driver.init = open_offscreen;
+  driver.exit = close_offscreen;
+  driver.vsync = no_wait;
+  driver.create_video_bitmap = create_video_page;
+  driver.destroy_video_bitmap = destroy_video_page;
+  driver.show_video_bitmap = show_offscreen_page;
+  driver.linear = TRUE;
+  return driver;
+}
+
+GFX_DRIVER offscreen_display = make_offscreen_display();
+
+bool set_offscreen_mode(int w, int h)
+{
+  use_offscreen_drivers();
+  if (!start_system())
     return false;
-  clear_bitmap(screen);
-  gfx_driver = &stand_in_display;
-  return true;
+  set_color_depth(16);
+  return set_gfx_mode(GFX_AUTODETECT, w, h, 0, 0) == 0;
 }

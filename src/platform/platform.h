@@ -1,61 +1,73 @@
-// The thin layer between the show and the operating system's display.
-// Everything that depends on what the graphics driver can or cannot do
-// (page flipping, retrace waits, path separators) is decided here, so the
-// show code above it makes the same calls on every system.
+// The thin layer between the show and the operating system. The show makes
+// the library's own calls (set_gfx_mode, create_video_bitmap,
+// show_video_bitmap, vsync, install_keyboard, install_sound); the drivers
+// that answer them are plugged in here: a window of SDL2's that presents the
+// pages scaled to any screen, its keyboard and its sound, or a display-less
+// stand-in for the recorder and the tests.
 #pragma once
 
 #include <allegro.h>
 
 #include <cstdint>
 
-// Sets 1024x768 full screen, falling back to a 1024x768 window.
-// Returns false when neither mode can be set.
+// The show's name, as its window and its --version give it.
+constexpr char show_name[] = "STARLOOM";
+
+// Starts the library on this system's drivers (the display-less ones once
+// use_offscreen_drivers() was called). False, with one line on stderr, when
+// there is no display to show on.
+bool start_system();
+
+// Sets the 1024x768 16-bit picture: full screen at the desktop's resolution,
+// or a window when start_windowed is set. Returns false when it cannot.
 bool set_show_mode();
 
-// Decides, from what the active driver offers, whether pages are video
-// bitmaps shown by flipping or memory bitmaps copied to the screen.
-// Called once after the mode is set, before any page is requested.
-void choose_page_kind();
+// True: the show opens in an ordinary window rather than full screen.
+extern bool start_windowed;
 
-// True when pages are video bitmaps shown by the driver's own flip.
-bool pages_flip_in_hardware();
-
-// One full-screen page (SCREEN_W x SCREEN_H) of the kind chosen above, or NULL.
+// One full-screen video page (SCREEN_W x SCREEN_H), or NULL.
 BITMAP *create_page();
 
 // A small bitmap for sprites: video memory where the driver has it, else memory.
 BITMAP *create_sprite_bitmap(int width, int height);
 
-// Makes the page the one the viewer sees, then waits for the next refresh.
+// Shows the page (it stays the screen until the next one), on the show's clock.
 void show_page(BITMAP *page);
 
-// Waits for the next display refresh.
+// Waits for the next tick of the show's clock, showing the screen.
 void wait_retrace();
+
+// True once the viewer closed the show's window: the show then ends as if
+// Escape were held.
+bool window_close_requested();
 
 // "dat/<name>" with this system's separator, in a buffer the caller owns.
 void asset_path(const char *name, char *out, int out_size);
 
-// Pacing of page shows and retrace waits to absolute deadlines.
+// The show's clock: 60 ticks a second on absolute deadlines, whatever the
+// display's own refresh rate, so every scene lasts the same everywhere.
+constexpr int64_t show_tick_ns = 1'000'000'000 / 60;
+
 // A frame that comes late starts a new schedule instead of making the
 // following frames rush to catch up.
 struct frame_pacer {
   int64_t period_ns;
-  int64_t next_deadline_ns;  // 0 before the first refresh
+  int64_t next_deadline_ns;  // 0 before the first tick
 };
 
-// The time to sleep before the refresh that happens at `now_ns`, and the
-// pacer moved on to the deadline after it.
+// The time to sleep before the tick that happens at `now_ns`, and the pacer
+// moved on to the deadline after it.
 int64_t pace_refresh(frame_pacer &pacer, int64_t now_ns);
 
-// Refresh period of the active display: its reported rate, else 60 Hz.
-int64_t display_period_ns();
+// Sleeps until the show clock's next tick (not at all when pacing is off).
+void wait_for_show_tick();
 
-// Test and recording seams.
+// Test, recording and benchmark seams.
 extern bool pacing_enabled;          // false: never sleep
 extern int64_t pages_shown;          // count of show_page calls
 extern int64_t retrace_waits;        // count of wait_retrace calls
-// Called after every page shown and every retrace wait, with the bitmap the
-// viewer sees at that moment (the screen, or the page just flipped to).
+// Called after every page shown and every retrace wait, with the screen,
+// which then holds what the viewer sees.
 extern void (*refresh_observer)(BITMAP *visible);
 // Replaces how pages are made (for tests that need a page to be missing).
 extern BITMAP *(*page_maker)();

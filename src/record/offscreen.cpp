@@ -6,40 +6,14 @@
 #include <utility>
 #include <vector>
 
-#include "platform/offscreen.h"
-
 void (*sample_started)(const char *path, bool loop) = nullptr;
 
 static std::vector<std::pair<const SAMPLE *, std::string>> sample_files;
 
 extern "C" {
 
-int __real__install_allegro_version_check(int system_id, int *errno_ptr,
-                                          int (*atexit_ptr)(void (*)()), int version);
-int __real_install_sound(int digi, int midi, const char *cfg_path);
 SAMPLE *__real_load_sample(const char *filename);
 int __real_play_sample(const SAMPLE *spl, int vol, int pan, int freq, int loop);
-
-int __wrap__install_allegro_version_check(int, int *errno_ptr, int (*atexit_ptr)(void (*)()),
-                                          int version)
-{
-  if (__real__install_allegro_version_check(SYSTEM_NONE, errno_ptr, atexit_ptr, version) != 0)
-    return -1;
-  offer_offscreen_drivers();
-  return 0;
-}
-
-int __wrap_set_gfx_mode(int card, int w, int h, int, int)
-{
-  if (card == GFX_TEXT)
-    return set_offscreen_mode(0, 0) ? 0 : -1;
-  return set_offscreen_mode(w, h) ? 0 : -1;
-}
-
-int __wrap_install_sound(int, int, const char *cfg_path)
-{
-  return __real_install_sound(DIGI_NONE, MIDI_NONE, cfg_path);
-}
 
 SAMPLE *__wrap_load_sample(const char *filename)
 {

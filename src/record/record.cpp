@@ -13,6 +13,7 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/offscreen.h"
 #include "platform/platform.h"
 #include "record/encoder.h"
 #include "record/keys_script.h"
@@ -175,7 +176,7 @@ int main(int argc, char **argv)
 
   // A write to an ffmpeg that has gone must fail, not end the recorder.
   signal(SIGPIPE, SIG_IGN);
-  pacing_enabled = false;
+  use_offscreen_drivers();
   refresh_observer = record_frame;
   sample_started = note_music;
   started_at = std::chrono::steady_clock::now();

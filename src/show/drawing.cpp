@@ -1,12 +1,17 @@
 #include "show/drawing.h"
 
+#include <allegro/internal/aintern.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 
+// Rows of 16-bit pixels in memory that the library draws with its linear
+// routines: memory bitmaps, and the video pages of the show's displays,
+// which are memory too.
 static bool is_plain_16(BITMAP *bmp)
 {
-  return is_memory_bitmap(bmp) && bitmap_color_depth(bmp) == 16;
+  return bmp->vtable == _get_vtable(16);
 }
 
 static uint16_t *row_of(BITMAP *bmp, int y)

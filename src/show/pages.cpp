@@ -1,8 +1,6 @@
 #include "show/pages.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 
 #include "platform/platform.h"
 #include "show/assets.h"
@@ -16,10 +14,8 @@ BITMAP *reserve_pages[2];
 // after a failure still closes the display.
 static bool start_library()
 {
-  if (install_allegro(SYSTEM_AUTODETECT, &errno, atexit) != 0) {
-    fprintf(stderr, "Cannot start the graphics library: no X display?\n");
+  if (!start_system())
     return false;
-  }
   install_keyboard();
   install_timer();
   set_color_depth(16);
@@ -42,7 +38,6 @@ bool start_display()
                     allegro_error);
     return false;
   }
-  choose_page_kind();
 
   reserve_pages[0] = create_page();
   reserve_pages[1] = create_page();

@@ -21,7 +21,7 @@ from x_session import HEIGHT, WIDTH, Failure, XServer, check, copy_dat, main, po
 
 SHOW, DAT, CASE = os.path.abspath(sys.argv[1]), sys.argv[2], sys.argv[3]
 MUSIC = "track1_cut_equalize.wav"
-SILENCE = 32768  # ALSA's file plug-in writes unsigned 16-bit samples
+SILENCE = 0  # ALSA's file plug-in writes the signed 16-bit samples the show plays
 
 
 class Session:
@@ -103,7 +103,7 @@ def screenshot_shows_stars(session):
 def recorded_samples(session):
     with open(session.sound_file, "rb") as f:
         data = f.read()
-    return struct.unpack("<%dH" % (len(data) // 2), data[:len(data) // 2 * 2])
+    return struct.unpack("<%dh" % (len(data) // 2), data[:len(data) // 2 * 2])
 
 
 def music_onset(samples):

@@ -63,12 +63,9 @@ class XServer:
         return self.run("xdotool", *args, text=True).stdout.strip()
 
     def window(self):
-        """The show's drawing window, or None. The library maps an unnamed window
-        over the screen with the drawing window inside; its named one stays unmapped."""
-        tree = self.run("xwininfo", "-root", "-tree", text=True).stdout
-        covering = [line.split()[0] for line in tree.splitlines()
-                    if "%dx%d+0+0" % (WIDTH, HEIGHT) in line and "root window" not in line]
-        return covering[-1] if '"show"' in tree and covering else None
+        """The show's window, or None."""
+        found = self.xdotool("search", "--onlyvisible", "--name", "^STARLOOM$")
+        return found.split()[0] if found else None
 
     def wait_for_window(self, show, timeout=20):
         """Focuses the window of the started `show` once it appears."""
@@ -78,6 +75,9 @@ class XServer:
                           % (show.returncode, show.communicate()))
         check(window, "the show's window never appeared")
         self.xdotool("windowfocus", "--sync", window)
+        # SDL takes a window as focused a moment after the server does, and
+        # drops the keys typed before.
+        time.sleep(0.3)
 
     def grab(self):
         return rgb("xwd:-", self.run("xwd", "-root", "-silent").stdout)

@@ -1,19 +1,12 @@
 #include "headless.h"
 
-#include <cerrno>
-#include <cstdlib>
-
 #include "platform/offscreen.h"
 #include "platform/platform.h"
 #include "show/pages.h"
 
 void start_headless(int w, int h)
 {
-  install_allegro(SYSTEM_NONE, &errno, atexit);
-  set_color_depth(16);
   set_offscreen_mode(w, h);
-  pacing_enabled = false;
-  choose_page_kind();
 }
 
 void create_headless_pages()

@@ -1,6 +1,5 @@
 #include "system_hooks.h"
 
-#include "platform/offscreen.h"
 
 std::vector<made_bitmap> bitmaps_made;
 std::vector<BITMAP *> bitmaps_destroyed;
@@ -10,7 +9,6 @@ static int creations;
 
 bool install_stand_in_keyboard()
 {
-  offer_offscreen_drivers();
   return install_keyboard() == 0;
 }
 

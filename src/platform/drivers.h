@@ -1,0 +1,35 @@
+// The drivers this layer plugs into the library, shared only inside
+// src/platform/: the system driver of system.cpp hands them out in its lists.
+#pragma once
+
+#include <allegro.h>
+
+// The show's star field comes from rand(), which it never seeds; libraries
+// that draw from it too (PulseAudio's client names its folders with it)
+// would change the field. Between these two calls they draw from a sequence
+// of their own.
+void lend_random_sequence();
+void take_back_random_sequence();
+
+// The SDL2 window that presents the show's pages (sdl_display.cpp).
+extern GFX_DRIVER sdl_display;
+// Opens SDL's video; false, with SDL's reason in allegro_error, without a display.
+bool open_sdl_video();
+// Takes every waiting window and keyboard event; called once a frame.
+void pump_display_events();
+
+// Keys from SDL's events into key[] and the keyboard buffer (sdl_keyboard.cpp).
+extern KEYBOARD_DRIVER sdl_keyboard;
+union SDL_Event;
+void take_key_event(const SDL_Event &event);
+
+// Allegro's mixer played through SDL's audio device (sdl_sound.cpp).
+extern DIGI_DRIVER sdl_sound;
+
+// A 16-bit page of video memory, which is plain memory here, and its end.
+BITMAP *create_video_page(int w, int h);
+void destroy_video_page(BITMAP *bmp);
+
+// The display-less stand-in: a memory screen of the size asked for, pages it
+// copies onto that screen when shown (offscreen.cpp).
+extern GFX_DRIVER offscreen_display;

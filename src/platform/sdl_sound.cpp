@@ -1,0 +1,179 @@
+// Digital sound: the library's own mixer, pulled by SDL's audio device on
+// its own thread, one buffer at a time, instead of a thread of the library's
+// that wakes every millisecond to feed ALSA.
+#include <SDL.h>
+#include <allegro.h>
+#include <allegro/internal/aintern.h>
+
+#include <dlfcn.h>
+
+#include <cstdint>
+#include <ctime>
+
+#include "platform/drivers.h"
+
+static constexpr int sound_rate = 44100;
+static constexpr int sound_channels = 2;
+static constexpr int frames_per_buffer = 1024;
+
+static SDL_AudioDeviceID device;
+
+// ALSA writes every failed probe to stderr (eight lines on a machine without
+// a sound card) unless it is given a handler; SDL loads the same library.
+extern "C" void ignore_alsa_error(const char *, int, const char *, int, const char *, ...) {}
+
+static void quieten_alsa()
+{
+  using error_handler = void (*)(const char *, int, const char *, int, const char *, ...);
+  void *alsa = dlopen("libasound.so.2", RTLD_LAZY);
+  if (!alsa)
+    return;
+  auto set_handler = reinterpret_cast<int (*)(error_handler)>(dlsym(alsa, "snd_lib_error_set_handler"));
+  if (set_handler)
+    set_handler(ignore_alsa_error);
+}
+
+// A device without a clock of its own (ALSA's null device, or a file)
+// takes buffers as fast as they come, and the mixer would run flat out.
+// The music is never mixed further ahead of real time than this.
+static constexpr int64_t most_ahead_ns = 200'000'000;
+static int64_t first_buffer_ns;
+static int64_t frames_mixed;
+
+static int64_t monotonic_ns()
+{
+  timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return int64_t(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+static void keep_to_real_time()
+{
+  const int64_t now = monotonic_ns();
+  if (frames_mixed == 0)
+    first_buffer_ns = now;
+  frames_mixed += frames_per_buffer;
+  const int64_t due = first_buffer_ns + frames_mixed * 1'000'000'000 / sound_rate - most_ahead_ns;
+  if (due > now) {
+    timespec pause = {time_t((due - now) / 1'000'000'000), long((due - now) % 1'000'000'000)};
+    while (nanosleep(&pause, &pause) != 0) {
+    }
+  }
+}
+
+static void mix_into(void *, Uint8 *buffer, int)
+{
+  keep_to_real_time();
+  _mix_some_samples(uintptr_t(buffer), 0, TRUE);
+}
+
+static bool open_device_drawing_own_random()
+{
+  quieten_alsa();
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
+    return false;
+  SDL_AudioSpec wanted = {};
+  wanted.freq = sound_rate;
+  wanted.format = AUDIO_S16SYS;
+  wanted.channels = sound_channels;
+  wanted.samples = frames_per_buffer;
+  wanted.callback = mix_into;
+  // SDL converts to whatever the device takes, so the mixer always fills
+  // buffers of exactly this shape.
+  device = SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
+  if (device == 0) {
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    return false;
+  }
+  return true;
+}
+
+static bool open_device()
+{
+  lend_random_sequence();
+  const bool opened = open_device_drawing_own_random();
+  take_back_random_sequence();
+  return opened;
+}
+
+static void close_device()
+{
+  if (device)
+    SDL_CloseAudioDevice(device);
+  device = 0;
+  SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}
+
+static int detect_device(int input)
+{
+  if (input || !open_device())
+    return FALSE;
+  close_device();
+  return TRUE;
+}
+
+static int start_sound(int input, int voices)
+{
+  if (input || !open_device())
+    return -1;
+  sdl_sound.voices = voices;
+  // The library halves every voice by default, for mixes of many; the show
+  // plays one, and plays it at the level of its file.
+  set_volume_per_voice(0);
+  if (_mixer_init(frames_per_buffer * sound_channels, sound_rate, TRUE, TRUE, &sdl_sound.voices) != 0) {
+    close_device();
+    return -1;
+  }
+  frames_mixed = 0;
+  SDL_PauseAudioDevice(device, 0);
+  return 0;
+}
+
+static void stop_sound(int)
+{
+  close_device();
+  _mixer_exit();
+}
+
+static int buffer_frames()
+{
+  return frames_per_buffer;
+}
+
+static DIGI_DRIVER make_sdl_sound()
+{
+  DIGI_DRIVER driver = {};
+  driver.id = AL_ID('S', 'D', 'L', 'A');
+  driver.name = driver.desc = driver.ascii_name = "SDL2 audio";
+  driver.max_voices = MIXER_MAX_SFX;
+  driver.def_voices = MIXER_DEF_SFX;
+  driver.detect = detect_device;
+  driver.init = start_sound;
+  driver.exit = stop_sound;
+  driver.buffer_size = buffer_frames;
+  driver.init_voice = _mixer_init_voice;
+  driver.release_voice = _mixer_release_voice;
+  driver.start_voice = _mixer_start_voice;
+  driver.stop_voice = _mixer_stop_voice;
+  driver.loop_voice = _mixer_loop_voice;
+  driver.get_position = _mixer_get_position;
+  driver.set_position = _mixer_set_position;
+  driver.get_volume = _mixer_get_volume;
+  driver.set_volume = _mixer_set_volume;
+  driver.ramp_volume = _mixer_ramp_volume;
+  driver.stop_volume_ramp = _mixer_stop_volume_ramp;
+  driver.get_frequency = _mixer_get_frequency;
+  driver.set_frequency = _mixer_set_frequency;
+  driver.sweep_frequency = _mixer_sweep_frequency;
+  driver.stop_frequency_sweep = _mixer_stop_frequency_sweep;
+  driver.get_pan = _mixer_get_pan;
+  driver.set_pan = _mixer_set_pan;
+  driver.sweep_pan = _mixer_sweep_pan;
+  driver.stop_pan_sweep = _mixer_stop_pan_sweep;
+  driver.set_echo = _mixer_set_echo;
+  driver.set_tremolo = _mixer_set_tremolo;
+  driver.set_vibrato = _mixer_set_vibrato;
+  return driver;
+}
+
+DIGI_DRIVER sdl_sound = make_sdl_sound();
