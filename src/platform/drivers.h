@@ -18,6 +18,14 @@ bool open_sdl_video();
 // Takes every waiting window and keyboard event; called once a frame.
 void pump_display_events();
 
+// A display that does not answer within this time at start-up, or that goes
+// away later, ends the show with one line on stderr and status 1
+// (x11_watch.cpp): the first call before connecting, the second after,
+// saying whether an X display was connected.
+constexpr unsigned display_answer_seconds = 10;
+void watch_display_start();
+void watch_display(bool connected);
+
 // Keys from SDL's events into key[] and the keyboard buffer (sdl_keyboard.cpp).
 extern KEYBOARD_DRIVER sdl_keyboard;
 union SDL_Event;

@@ -38,14 +38,16 @@ bool open_sdl_video()
   if (!SDL_GetHint(SDL_HINT_VIDEODRIVER))
     SDL_SetHint(SDL_HINT_VIDEODRIVER, std::getenv("WAYLAND_DISPLAY") && !std::getenv("DISPLAY") ? "wayland" : "x11");
   lend_random_sequence();
+  watch_display_start();
   const int failed = SDL_InitSubSystem(SDL_INIT_VIDEO);
   take_back_random_sequence();
+  const char *driver = failed ? nullptr : SDL_GetCurrentVideoDriver();
+  watch_display(driver && std::strcmp(driver, "x11") == 0);
   if (failed) {
     ustrzcpy(allegro_error, ALLEGRO_ERROR_SIZE, SDL_GetError());
     return false;
   }
   // SDL falls back to drivers that show nothing when there is no display.
-  const char *driver = SDL_GetCurrentVideoDriver();
   for (const char *shows : {"x11", "wayland"})
     if (driver && std::strcmp(driver, shows) == 0)
       return true;
