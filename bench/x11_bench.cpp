@@ -1,11 +1,15 @@
-// Free flight on a real X server with pacing off: how many whole frames a
-// second the show can draw and copy to the X11 screen.
+// The show's display on a real X server: what presenting a page costs (the
+// upload, the scale to the screen and the present), free flight's whole
+// frame unpaced, and, paced by the show's clock, the time between presents.
 #include <benchmark/benchmark.h>
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 #include "field/points.h"
 #include "platform/platform.h"
@@ -15,22 +19,48 @@
 
 namespace {
 
-// The loop's own frame: drawing, and the flip's copy to the X11 screen.
-void flight_frame_on_x11(benchmark::State &state)
+void present_page(benchmark::State &state)
 {
-  int flight_frame = 4984;
+  pacing_enabled = false;
   for (auto _ : state)
-    run_flight_frame(flight_frame);
-  state.counters["frames_per_second"] =
-      benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+    show_page(flip_pages[0]);
   state.SetLabel(gfx_driver->name);
 }
 
-// The flip's copy alone: a full-screen memory page to the X11 screen.
-void page_copy_to_x11(benchmark::State &state)
+void flight_frame(benchmark::State &state)
 {
+  pacing_enabled = false;
+  int frame = 4984;
   for (auto _ : state)
-    blit(flip_pages[0], screen, 0, 0, 0, 0, SCREEN_W, SCREEN_H);
+    run_flight_frame(frame);
+  state.counters["frames_per_second"] =
+      benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+// 600 presents on the show's clock: the median and the 99th percentile of the
+// intervals between them, which should both be one tick (16.7 ms).
+void paced_intervals(benchmark::State &state)
+{
+  pacing_enabled = true;
+  static std::vector<double> intervals;
+  static std::chrono::steady_clock::time_point last;
+  refresh_observer = [](BITMAP *) {
+    auto now = std::chrono::steady_clock::now();
+    intervals.push_back(std::chrono::duration<double, std::milli>(now - last).count());
+    last = now;
+  };
+  int frame = 4984;
+  for (auto _ : state) {
+    intervals.clear();
+    for (int i = 0; i < 601; i++)
+      run_flight_frame(frame);
+  }
+  refresh_observer = nullptr;
+  intervals.erase(intervals.begin());
+  std::sort(intervals.begin(), intervals.end());
+  state.counters["median_ms"] = intervals[intervals.size() / 2];
+  state.counters["p99_ms"] = intervals[intervals.size() * 99 / 100];
+  state.counters["max_ms"] = intervals.back();
 }
 
 }  // namespace
@@ -41,17 +71,18 @@ int main(int argc, char **argv)
   if (benchmark::ReportUnrecognizedArguments(argc, argv))
     return 1;
   if (!std::getenv("DISPLAY")) {
-    std::fprintf(stderr, "No X display (try xvfb-run -a -s \"-screen 0 1024x768x16\")\n");
+    std::fprintf(stderr, "No X display (try xvfb-run -a -s \"-screen 0 1920x1080x24\")\n");
     return 1;
   }
   if (chdir(SOURCE_DIR) != 0 || !start_display() || !load_assets())
     return 1;
-  pacing_enabled = false;
   populate_field();
 
-  for (auto *b : {benchmark::RegisterBenchmark("x11/flight_frame", flight_frame_on_x11),
-                  benchmark::RegisterBenchmark("x11/page_copy", page_copy_to_x11)})
-    b->Unit(benchmark::kMicrosecond)->UseRealTime();
+  benchmark::RegisterBenchmark("present/page", present_page)->Unit(benchmark::kMicrosecond);
+  benchmark::RegisterBenchmark("present/flight_frame", flight_frame)->Unit(benchmark::kMicrosecond);
+  benchmark::RegisterBenchmark("present/paced_intervals", paced_intervals)
+      ->Iterations(1)
+      ->Unit(benchmark::kMillisecond);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   return 0;

@@ -8,6 +8,7 @@
 #include <allegro/internal/aintern.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -17,6 +18,7 @@
 static SDL_Window *window;
 static SDL_Renderer *renderer;
 static SDL_Texture *texture;
+static bool widen_to_32_bits;           // the texture is XRGB8888, filled from the 16-bit rows
 static SDL_Rect picture;                // where the picture lands in the output
 static SDL_ScaleMode picture_scaling = SDL_ScaleModeLinear;
 static unsigned char *screen_pixels;    // the screen's own rows, before any page is shown
@@ -99,10 +101,33 @@ static void fit_picture()
   }
 }
 
+// 5-6-5 to 8-8-8 by repeating each field's top bits, which a 16-bit
+// display's conversion undoes exactly.
+static void widen_rows(BITMAP *bmp)
+{
+  void *pixels;
+  int pitch;
+  if (SDL_LockTexture(texture, nullptr, &pixels, &pitch) != 0)
+    return;
+  for (int y = 0; y < bmp->h; y++) {
+    const auto *from = reinterpret_cast<const uint16_t *>(bmp->line[y]);
+    auto *to = reinterpret_cast<uint32_t *>(static_cast<unsigned char *>(pixels) + size_t(y) * size_t(pitch));
+    for (int x = 0; x < bmp->w; x++) {
+      const uint32_t p = from[x];
+      const uint32_t r = p >> 11, g = (p >> 5) & 63, b = p & 31;
+      to[x] = ((r << 3 | r >> 2) << 16) | ((g << 2 | g >> 4) << 8) | (b << 3 | b >> 2);
+    }
+  }
+  SDL_UnlockTexture(texture);
+}
+
 static void present(BITMAP *bmp)
 {
   visible = bmp;
-  SDL_UpdateTexture(texture, nullptr, bmp->line[0], int(bmp->line[1] - bmp->line[0]));
+  if (widen_to_32_bits)
+    widen_rows(bmp);
+  else
+    SDL_UpdateTexture(texture, nullptr, bmp->line[0], int(bmp->line[1] - bmp->line[0]));
   SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
   SDL_RenderClear(renderer);
   SDL_RenderCopy(renderer, texture, nullptr, &picture);
@@ -169,6 +194,19 @@ static SDL_Renderer *create_renderer()
   return SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
 }
 
+// A graphics card takes the 16-bit picture as it is. SDL's software renderer
+// scales quickly only between pictures of the window's own format, so on a
+// 24-bit desktop it gets the picture widened to 32 bits.
+static SDL_Texture *create_texture(int w, int h)
+{
+  SDL_RendererInfo info;
+  widen_to_32_bits = SDL_GetRendererInfo(renderer, &info) == 0 &&
+                     (info.flags & SDL_RENDERER_SOFTWARE) &&
+                     SDL_BYTESPERPIXEL(SDL_GetWindowPixelFormat(window)) == 4;
+  return SDL_CreateTexture(renderer, widen_to_32_bits ? SDL_PIXELFORMAT_RGB888 : SDL_PIXELFORMAT_RGB565,
+                           SDL_TEXTUREACCESS_STREAMING, w, h);
+}
+
 static BITMAP *open_window(int w, int h, int v_w, int v_h, int depth)
 {
   if (depth != 16 || (v_w && v_w != w) || (v_h && v_h != h)) {
@@ -182,7 +220,7 @@ static BITMAP *open_window(int w, int h, int v_w, int v_h, int depth)
   if (window)
     renderer = create_renderer();
   if (renderer)
-    texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGB565, SDL_TEXTUREACCESS_STREAMING, w, h);
+    texture = create_texture(w, h);
   take_back_random_sequence();
   screen_pixels = texture ? new unsigned char[size_t(w) * size_t(h) * 2] : nullptr;
   if (!screen_pixels) {

@@ -45,12 +45,12 @@ def copy_dat(dat, play_dir, leave_out=()):
 
 
 class XServer:
-    def __init__(self):
+    def __init__(self, screen="%dx%dx16" % (WIDTH, HEIGHT)):
         # No reset when the last client leaves: the window polls come and go
         # while the show connects, and a reset drops the show's connection.
         read_fd, write_fd = os.pipe()
         self.xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "%dx%dx16" % (WIDTH, HEIGHT),
+            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", screen,
              "-nolisten", "tcp", "-noreset"], pass_fds=(write_fd,), stderr=subprocess.DEVNULL)
         os.close(write_fd)
         with os.fdopen(read_fd) as pipe:
@@ -81,6 +81,15 @@ class XServer:
 
     def grab(self):
         return rgb("xwd:-", self.run("xwd", "-root", "-silent").stdout)
+
+    def grab_to(self, path):
+        """The whole screen, at whatever size it has, as a picture file."""
+        subprocess.run(["convert", "xwd:-", path], input=self.run("xwd", "-root", "-silent").stdout,
+                       check=True, timeout=60)
+
+    def close_window(self, closer, window):
+        """What a window manager's close does, through the program `closer`."""
+        check(self.run(closer, window).returncode == 0, "could not ask the window to close")
 
     def close(self):
         self.xvfb.terminate()

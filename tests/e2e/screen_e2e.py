@@ -1,0 +1,170 @@
+#!/usr/bin/env python3
+"""The picture on screens of several sizes, in full screen and in a window, and
+the window closed as a window manager closes it. The title card stands still
+for four seconds; on a 1024x768 screen it is the show's own frame, pixel for
+pixel, and every other screen must show that frame scaled.
+
+Usage: screen_e2e.py SHOW DAT CLOSE_WINDOW CASE
+"""
+
+import os
+import subprocess
+import sys
+import time
+
+sys.dont_write_bytecode = True
+from x_session import Failure, XServer, check, copy_dat, main, poll, rgb  # noqa: E402
+
+SHOW, DAT, CLOSER, CASE = os.path.abspath(sys.argv[1]), sys.argv[2], sys.argv[3], sys.argv[4]
+
+
+def magick(*args):
+    """ImageMagick's answer, as text."""
+    result = subprocess.run(["convert", *args], capture_output=True, text=True, timeout=60)
+    check(result.returncode == 0, "convert %s: %s" % (args, result.stderr))
+    return result.stdout.strip()
+
+
+def difference(a, b):
+    """Mean absolute difference of two pictures, 0 (same) to 1."""
+    result = subprocess.run(["compare", "-metric", "MAE", a, b, "null:"], capture_output=True,
+                            text=True, timeout=60)
+    return float(result.stderr.split("(")[1].rstrip(")"))
+
+
+class Show:
+    """The show on its own X server, in a folder with dat/."""
+
+    def __init__(self, root, screen, *options):
+        self.root, self.x = root, XServer(screen)
+        self.play = os.path.join(root, screen)
+        os.mkdir(self.play)
+        copy_dat(DAT, self.play)
+        env = {**self.x.env, "HOME": self.play, "PATH": "/nonexistent"}
+        self.process = subprocess.Popen([SHOW, *options], cwd=self.play, env=env,
+                                        stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        self.x.wait_for_window(self.process)
+        self.window = self.x.window()
+
+    def title_card(self, name):
+        """A grab once the title card is up (it lasts from about 0.8 s to 5 s)."""
+        path = os.path.join(self.root, name + ".png")
+
+        def lit():
+            self.x.grab_to(path)
+            return max(rgb_bytes(path)) > 0
+        check(poll(lit, 10), "the title card never appeared")
+        time.sleep(0.5)
+        self.x.grab_to(path)
+        return path
+
+    def close(self):
+        """Asks the window to close; the status and how long the show took to end."""
+        asked = time.monotonic()
+        self.x.close_window(CLOSER, self.window)
+        try:
+            status = self.process.wait(10)
+        except subprocess.TimeoutExpired:
+            raise Failure("the show did not end after its window was closed")
+        return status, time.monotonic() - asked
+
+    def end(self):
+        if self.process.poll() is None:
+            self.process.kill()
+            self.process.wait()
+        self.x.close()
+
+
+def rgb_bytes(path):
+    return subprocess.run(["convert", path, "-depth", "8", "rgb:-"], capture_output=True,
+                          timeout=60).stdout
+
+
+def reference(root):
+    """The title card on a screen of the picture's own size: the show's frame itself."""
+    show = Show(root, "1024x768x16")
+    try:
+        return show.title_card("reference")
+    finally:
+        show.end()
+
+
+def expect_picture(grab, frame, box, sharp, root, what):
+    """The frame scaled into box (x, y, w, h) of the grab, black all around it."""
+    x, y, w, h = box
+    width, height = map(int, magick(grab, "-format", "%w %h", "info:").split())
+    picture = os.path.join(root, what + "-picture.png")
+    magick(grab, "-crop", "%dx%d+%d+%d" % (w, h, x, y), "+repage", picture)
+    expected = os.path.join(root, what + "-expected.png")
+    magick(frame, "-filter", "Point" if sharp else "Triangle", "-resize", "%dx%d!" % (w, h), expected)
+    # Sharp pixels are the frame's own pixels; a smooth scale may filter a little
+    # differently from ImageMagick's.
+    limit = 0.004 if sharp else 0.03
+    error = difference(picture, expected)
+    check(error < limit, "%s: the picture is not the frame scaled to %dx%d at %d,%d (difference %.4f)"
+          % (what, w, h, x, y, error))
+    black = os.path.join(root, what + "-bars.png")
+    magick(grab, "-fill", "black", "-draw", "rectangle %d,%d %d,%d" % (x, y, x + w - 1, y + h - 1),
+           black)
+    check(magick(black, "-format", "%[fx:maxima]", "info:") == "0",
+          "%s: the bars around the picture are not black (%dx%d screen)" % (what, width, height))
+
+
+# Cases
+
+def screens(root):
+    """Full screen on three desktops: the whole picture, aspect kept, as large as fits."""
+    frame = reference(root)
+    for screen, box, sharp in [("1920x1080x24", (240, 0, 1440, 1080), False),
+                               ("800x600x24", (0, 0, 800, 600), False),
+                               ("2560x1600x24", (256, 32, 2048, 1536), True)]:
+        show = Show(root, screen)
+        try:
+            expect_picture(show.title_card(screen), frame, box, sharp, root, screen)
+            # The screenshot is the show's own picture, not the scaled one.
+            show.x.xdotool("type", "s")
+            show.x.xdotool("keydown", "Escape")
+            check(show.process.wait(20) == 0, "the show failed on %s" % screen)
+            rgb(os.path.join(show.play, "qirboSho.pcx"))
+        finally:
+            show.end()
+
+
+def window(root):
+    """--window: a 1024x768 window named after the show, rescaled as it is resized."""
+    frame = reference(root)
+    show = Show(root, "1280x1024x24", "--window")
+    try:
+        check(show.x.xdotool("getwindowname", show.window) == "STARLOOM", "the window's title")
+        geometry = show.x.xdotool("getwindowgeometry", show.window)
+        check("Geometry: 1024x768" in geometry, "the window is not 1024x768: %s" % geometry)
+        show.x.xdotool("windowmove", show.window, "0", "0")
+        show.x.xdotool("windowsize", "--sync", show.window, "640", "360")
+        grab = show.title_card("resized")
+        magick(grab, "-crop", "640x360+0+0", "+repage", grab)
+        expect_picture(grab, frame, (80, 0, 480, 360), False, root, "resized window")
+        status, took = show.close()
+        check(status == 0 and took < 1, "closing the window: status %d after %.2f s" % (status, took))
+    finally:
+        show.end()
+
+
+def close(root):
+    """Closing the window ends the show like Escape held, in whichever scene is on."""
+    for scene, after in [("title card", 2), ("logo", 7), ("text crawl", 13)]:
+        show = Show(root, "1024x768x16")
+        try:
+            time.sleep(after)
+            check(show.process.poll() is None, "the show ended by itself")
+            status, took = show.close()
+            check(status == 0 and took < 1, "closed in the %s: status %d after %.2f s: %r"
+                  % (scene, status, took, show.process.stderr.read()))
+            check(not show.x.window(), "the window is still open")
+        finally:
+            show.end()
+
+
+CASES = {"screens": screens, "window": window, "close": close}
+
+if __name__ == "__main__":
+    sys.exit(main(CASE, CASES[CASE]))
