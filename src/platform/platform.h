@@ -7,6 +7,7 @@
 #include <allegro.h>
 
 #include <cstdint>
+#include <string>
 
 // Sets 1024x768 full screen, falling back to a 1024x768 window.
 // Returns false when neither mode can be set.
@@ -32,8 +33,16 @@ void show_page(BITMAP *page);
 // Waits for the next display refresh.
 void wait_retrace();
 
-// "dat/<name>" with this system's separator, in a buffer the caller owns.
-void asset_path(const char *name, char *out, int out_size);
+// Where asset `name` is: "dat/<name>" when the working directory has a folder
+// dat, as it always has; else in the first folder that exists beside the
+// executable: <exe dir>/../share/starloom/dat (installed), <exe dir>/../dat
+// (a program in the build tree). "" when there is none, with every folder
+// looked in, "a, b or c", in `looked_in`.
+std::string asset_path(const char *name, std::string &looked_in);
+
+// Tells the user why the show cannot start: on stderr when it is a terminal or
+// a file, then in the library's message box (printf format).
+void startup_message(const char *format, ...) __attribute__((format(printf, 1, 2)));
 
 // Pacing of page shows and retrace waits to absolute deadlines.
 // A frame that comes late starts a new schedule instead of making the

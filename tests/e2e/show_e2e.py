@@ -44,9 +44,9 @@ class Session:
         with open(os.path.join(self.home, ".asoundrc"), "w") as rc:
             rc.write("pcm.!default %s\n" % pcm)
 
-    def start_show(self, cwd=None):
-        self.show = subprocess.Popen([*self.runner, SHOW], cwd=cwd or self.play_dir, env=self.env,
-                                     stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    def start_show(self, cwd=None, program=SHOW, stderr=subprocess.PIPE):
+        self.show = subprocess.Popen([*self.runner, program], cwd=cwd or self.play_dir, env=self.env,
+                                     stdout=subprocess.PIPE, stderr=stderr, text=True)
 
     def sleep_noting_sound(self, seconds):
         end = time.monotonic() + seconds
@@ -241,10 +241,21 @@ def bad_assets(session):
 
 
 def elsewhere(session):
-    """Started from a folder without dat/: the message says where it looked."""
-    other = os.path.join(session.root, "elsewhere")
+    """A show with no data folder, in the working folder or beside it, started with
+    stderr to a file as from a terminal: the message there names every place it looked."""
+    other, away = os.path.join(session.root, "elsewhere"), os.path.join(session.root, "away")
     os.mkdir(other)
-    session.fails_with("Error reading image file 'star2.tga'\nNo folder 'dat' in %s\n" % other, other)
+    program = os.path.join(away, "bin", "show")
+    os.makedirs(os.path.dirname(program))
+    shutil.copy(SHOW, program)
+    with open(os.path.join(session.root, "stderr"), "w+") as stderr:
+        session.start_show(other, program, stderr)
+        status, _, _ = session.finish()
+        stderr.seek(0)
+        said = stderr.read()
+    message = ("Error reading image file 'star2.tga'\nNo folder 'dat' in %s/dat, %s/share/starloom/dat or %s/dat\n"
+               % (other, away, away))
+    check(status == 1 and message in said, "status %d, no message %r on stderr: %r" % (status, message, said))
 
 
 def no_display(session):
