@@ -62,17 +62,19 @@ class XServer:
     def xdotool(self, *args):
         return self.run("xdotool", *args, text=True).stdout.strip()
 
-    def window(self):
+    def window(self, name="show"):
         """The show's drawing window, or None. The library maps an unnamed window
-        over the screen with the drawing window inside; its named one stays unmapped."""
+        over the screen with the drawing window inside; the one named after the
+        program stays unmapped."""
         tree = self.run("xwininfo", "-root", "-tree", text=True).stdout
         covering = [line.split()[0] for line in tree.splitlines()
                     if "%dx%d+0+0" % (WIDTH, HEIGHT) in line and "root window" not in line]
-        return covering[-1] if '"show"' in tree and covering else None
+        return covering[-1] if '"%s"' % name in tree and covering else None
 
     def wait_for_window(self, show, timeout=20):
         """Focuses the window of the started `show` once it appears."""
-        window = poll(lambda: self.window() or show.poll() is not None, timeout)
+        name = os.path.basename(show.args[-1])
+        window = poll(lambda: self.window(name) or show.poll() is not None, timeout)
         if show.poll() is not None:
             raise Failure("the show ended with status %d before its window appeared: %r"
                           % (show.returncode, show.communicate()))
