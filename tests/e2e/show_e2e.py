@@ -7,6 +7,7 @@ Usage: show_e2e.py SHOW DAT CASE
 """
 
 import os
+import pty
 import shutil
 import struct
 from statistics import correlation
@@ -240,22 +241,39 @@ def bad_assets(session):
         session.fails_with("Error reading %s file '%s'\n%s" % (kind, name, reason), play_dir)
 
 
+def read_terminal(fd):
+    said = b""
+    try:
+        while chunk := os.read(fd, 4096):
+            said += chunk
+    except OSError:  # the other end is closed
+        pass
+    return said.decode().replace("\r\n", "\n")
+
+
 def elsewhere(session):
     """A show with no data folder, in the working folder or beside it, started with
-    stderr to a file as from a terminal: the message there names every place it looked."""
+    stderr to a file and to a terminal: the message there names every place it looked."""
     other, away = os.path.join(session.root, "elsewhere"), os.path.join(session.root, "away")
     os.mkdir(other)
     program = os.path.join(away, "bin", "show")
     os.makedirs(os.path.dirname(program))
     shutil.copy(SHOW, program)
+    message = ("Error reading image file 'star2.tga'\nNo folder 'dat' in %s/dat, %s/share/starloom/dat or %s/dat\n"
+               % (other, away, away))
     with open(os.path.join(session.root, "stderr"), "w+") as stderr:
         session.start_show(other, program, stderr)
         status, _, _ = session.finish()
         stderr.seek(0)
         said = stderr.read()
-    message = ("Error reading image file 'star2.tga'\nNo folder 'dat' in %s/dat, %s/share/starloom/dat or %s/dat\n"
-               % (other, away, away))
-    check(status == 1 and message in said, "status %d, no message %r on stderr: %r" % (status, message, said))
+    check(status == 1 and message in said, "status %d, no message %r in a file: %r" % (status, message, said))
+    terminal, their_end = pty.openpty()
+    session.start_show(other, program, their_end)
+    os.close(their_end)
+    status, _, _ = session.finish()
+    said = read_terminal(terminal)
+    os.close(terminal)
+    check(status == 1 and message in said, "status %d, no message %r on a terminal: %r" % (status, message, said))
 
 
 def install(session):
