@@ -130,7 +130,7 @@ TEST(Startup, StartedElsewhereSaysWhereItLookedForDat)
   ASSERT_NE(mkdtemp(pattern), nullptr);
   ASSERT_EQ(chdir(pattern), 0);
   const std::string build = std::filesystem::canonical(BUILD_DIR).string();
-  expect_asset_failure("Error reading image file 'star2.tga'\nNo folder 'dat' in " + std::string(pattern) +
+  expect_asset_failure("Error reading image file 'star2.tga'\nNo data folder at " + std::string(pattern) +
                        "/dat, " + build + "/share/starloom/dat or " + build + "/dat\n");
   rmdir(pattern);
 }

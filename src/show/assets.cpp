@@ -37,7 +37,7 @@ static std::string find_asset(const char *name, std::string &problem)
   std::string looked_in;
   std::string path = asset_path(name, looked_in);
   if (path.empty())
-    problem = "No folder 'dat' in " + looked_in;
+    problem = "No data folder at " + looked_in;
   return path;
 }
 
