@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages named as arguments that are not installed yet.
+# Without apt-get it names them and fails.
 set -euo pipefail
 
 missing=()
@@ -10,6 +11,10 @@ for package in "$@"; do
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
+if ! command -v apt-get >/dev/null; then
+  echo "No apt-get here: install these packages (Debian's names) with your package manager: ${missing[*]}" >&2
+  exit 1
+fi
 sudo=()
 [ "$(id -u)" -eq 0 ] || sudo=(sudo)
 echo "Installing ${missing[*]}" >&2

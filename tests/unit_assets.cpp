@@ -1,6 +1,6 @@
-// The committed pictures and music in dat/: that the generator makes them
-// again byte for byte, and that they are what the show needs, read as the
-// show reads them.
+// The committed pictures and music in dat/, and the desktop icon: that the
+// generator makes them again byte for byte, and that they are what the show
+// needs, read as the show reads them.
 #include <gtest/gtest.h>
 
 #include <allegro.h>
@@ -15,6 +15,7 @@
 #include <iterator>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "headless.h"
@@ -68,14 +69,15 @@ TEST(AssetGenerator, RemakesTheCommittedFilesByteForByte)
   char pattern[] = "/tmp/show-assets-XXXXXX";
   ASSERT_NE(mkdtemp(pattern), nullptr);
   const std::string dir = pattern;
-  ASSERT_EQ(std::system((std::string("'") + MAKE_ASSETS + "' " + dir).c_str()), 0);
-  std::vector<std::string> names = {music_file};
+  ASSERT_EQ(std::system((std::string("'") + MAKE_ASSETS + "' " + dir + " " + dir + "/icon.png").c_str()), 0);
+  std::vector<std::pair<std::string, std::string>> files = {
+      {music_file, committed(music_file)}, {"icon.png", std::string(SOURCE_DIR) + "/package/starloom.png"}};
   for (const image_file &file : images)
-    names.push_back(file.name);
-  for (const std::string &name : names) {
+    files.emplace_back(file.name, committed(file.name));
+  for (const auto &[name, original] : files) {
     const std::vector<uint8_t> made = read_file(dir + "/" + name);
     EXPECT_FALSE(made.empty()) << name;
-    EXPECT_TRUE(made == read_file(committed(name))) << name << " differs from the committed file";
+    EXPECT_TRUE(made == read_file(original)) << name << " differs from the committed " << original;
   }
   std::filesystem::remove_all(dir);
 }

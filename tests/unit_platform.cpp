@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
 #include "platform/platform.h"
 
 namespace {
@@ -38,11 +42,32 @@ TEST(Pacing, VeryLateFrameStartsAFreshScheduleInsteadOfRushing)
       << "the frame after a stall waits a full period again";
 }
 
-TEST(AssetPath, UsesTheDatFolderWithThisSystemsSeparator)
+// The test program lives in build/tests, so beside it are build/share/... and
+// build/dat, neither of which a build makes.
+TEST(AssetPath, WorkingFoldersDatFirstElseEveryFolderLookedInIsNamed)
 {
-  char path[64];
-  asset_path("star2.tga", path, sizeof path);
-  EXPECT_STREQ(path, "dat/star2.tga");
+  namespace fs = std::filesystem;
+  char pattern[] = "/tmp/show-paths-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const fs::path before = fs::current_path(), here = pattern;
+  fs::current_path(here);
+  const std::string build = fs::canonical(BUILD_DIR).string();
+  const std::string nowhere =
+      here.string() + "/dat, " + build + "/share/starloom/dat or " + build + "/dat";
+
+  std::string looked_in;
+  EXPECT_EQ(asset_path("star2.tga", looked_in), "");
+  EXPECT_EQ(looked_in, nowhere);
+  std::ofstream(here / "dat") << "a file, not a folder";
+  looked_in.clear();
+  EXPECT_EQ(asset_path("star2.tga", looked_in), "");
+  EXPECT_EQ(looked_in, nowhere);
+  fs::remove(here / "dat");
+  fs::create_directory(here / "dat");
+  EXPECT_EQ(asset_path("star2.tga", looked_in), "dat/star2.tga") << "relative, as the show always looked";
+
+  fs::current_path(before);
+  fs::remove_all(here);
 }
 
 }  // namespace

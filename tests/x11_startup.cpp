@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "captured_calls.h"
@@ -128,7 +129,9 @@ TEST(Startup, StartedElsewhereSaysWhereItLookedForDat)
   char pattern[] = "/tmp/show-elsewhere-XXXXXX";
   ASSERT_NE(mkdtemp(pattern), nullptr);
   ASSERT_EQ(chdir(pattern), 0);
-  expect_asset_failure("Error reading image file 'star2.tga'\nNo folder 'dat' in " + std::string(pattern) + "\n");
+  const std::string build = std::filesystem::canonical(BUILD_DIR).string();
+  expect_asset_failure("Error reading image file 'star2.tga'\nNo data folder at " + std::string(pattern) +
+                       "/dat, " + build + "/share/starloom/dat or " + build + "/dat\n");
   rmdir(pattern);
 }
 

@@ -1,4 +1,5 @@
-// Writes the show's seven asset files: make_assets [DIR], DIR being dat by
+// Writes the show's seven asset files and its desktop icon:
+// make_assets [DIR [ICON]], DIR being dat and ICON package/starloom.png by
 // default. The same files, byte for byte, on every run.
 #include <array>
 #include <cstdio>
@@ -22,13 +23,21 @@ static bool write_all(const std::string &dir)
   return ok && write_wav(path("track1_cut_equalize.wav"), music_loop(), music_channels, music_rate);
 }
 
+// Large enough for an application grid; desktops scale it down for menus.
+static constexpr int icon_size = 128;
+
 int main(int argc, char **argv)
 {
   std::string dir = argc > 1 ? argv[1] : "dat";
+  std::string icon = argc > 2 ? argv[2] : "package/starloom.png";
   try {
     std::filesystem::create_directories(dir);
     if (!write_all(dir)) {
       std::fprintf(stderr, "make_assets: cannot write into %s\n", dir.c_str());
+      return 1;
+    }
+    if (!write_png(icon, icon_picture(icon_size))) {
+      std::fprintf(stderr, "make_assets: cannot write %s\n", icon.c_str());
       return 1;
     }
   } catch (const std::exception &e) {

@@ -181,7 +181,7 @@ static void check_fits(std::string_view text, float cap_height, float outline, f
     throw std::length_error("line too wide: " + std::string(text));
 }
 
-image logo_picture()
+static canvas logo_canvas()
 {
   canvas cv = make_canvas(logo_w, logo_h);
   ink_ring_half(cv, false);
@@ -193,7 +193,47 @@ image logo_picture()
   text_style shade{cap, outline, [](float) { return black; }, nullptr};
   ink_text(cv, show_name, logo_cx + shadow, top + shadow, shade);
   ink_text(cv, show_name, logo_cx, top, {cap, outline, gold, nullptr});
-  return resolve(cv, magenta);
+  return cv;
+}
+
+image logo_picture()
+{
+  return resolve(logo_canvas(), magenta);
+}
+
+// Each icon pixel is the mean of the logo's points under it, its alpha the
+// share of them that are inked.
+rgba_image icon_picture(int size)
+{
+  const canvas cv = logo_canvas();
+  const int pw = cv.w * subsamples, ph = cv.h * subsamples;
+  const float step = float(pw) / size;  // points per icon pixel
+  const float top = (size * step - ph) / 2;
+  rgba_image icon{size, size, std::vector<uint8_t>(size_t(size) * size * 4, 0)};
+  for (int y = 0; y < size; y++)
+    for (int x = 0; x < size; x++) {
+      const int i0 = int(std::lround(x * step)), i1 = int(std::lround((x + 1) * step));
+      const int j0 = int(std::lround(y * step - top)), j1 = int(std::lround((y + 1) * step - top));
+      colour sum = black;
+      int inked = 0;
+      for (int j = std::max(j0, 0); j < std::min(j1, ph); j++)
+        for (int i = i0; i < i1; i++) {
+          const size_t at = size_t(j) * pw + i;
+          if (!cv.inked[at])
+            continue;
+          inked++;
+          sum = {sum.r + cv.points[at].r, sum.g + cv.points[at].g, sum.b + cv.points[at].b};
+        }
+      if (inked == 0)
+        continue;
+      auto byte = [](float v) { return uint8_t(std::clamp(std::lround(v), 0L, 255L)); };
+      uint8_t *out = &icon.rgba[(size_t(y) * size + x) * 4];
+      out[0] = byte(sum.r / inked);
+      out[1] = byte(sum.g / inked);
+      out[2] = byte(sum.b / inked);
+      out[3] = byte(255.0f * inked / float((i1 - i0) * (j1 - j0)));
+    }
+  return icon;
 }
 
 // --- title --------------------------------------------------------------

@@ -16,6 +16,10 @@ image star_strip_picture();
 // 639x283: a ringed planet with the name across it, on magenta.
 image logo_picture();
 
+// size x size: the logo scaled to the width and centred, transparent around
+// it and where it has magenta; the desktop icon.
+rgba_image icon_picture(int size);
+
 // 799x253: the name in chrome letters with a glow, and a subtitle, on black.
 image title_picture();
 

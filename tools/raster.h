@@ -37,6 +37,15 @@ void set_pixel(image &img, int x, int y, colour c);
 // Returns false when the file cannot be written.
 bool write_tga(const std::string &path, const image &img);
 
+struct rgba_image {
+  int w, h;
+  std::vector<uint8_t> rgba;  // four bytes a pixel, alpha not premultiplied, rows from the top
+};
+
+// Writes img as a 32-bit RGBA PNG, its data in stored (uncompressed) blocks.
+// Returns false when the file cannot be written.
+bool write_png(const std::string &path, const rgba_image &img);
+
 constexpr int subsamples = 4;  // points per pixel along each axis
 
 struct canvas {

@@ -1,6 +1,5 @@
 #include "platform/platform.h"
 
-#include <cstdio>
 #include <ctime>
 
 bool pacing_enabled = true;
@@ -77,9 +76,4 @@ void wait_retrace()
   retrace_waits++;
   if (refresh_observer)
     refresh_observer(screen);
-}
-
-void asset_path(const char *name, char *out, int out_size)
-{
-  snprintf(out, size_t(out_size), "dat/%s", name);
 }

@@ -9,6 +9,7 @@
 #include <allegro.h>
 
 #include <cstdint>
+#include <string>
 
 // The show's name, as its window and its --version give it.
 constexpr char show_name[] = "STARLOOM";
@@ -41,8 +42,16 @@ void wait_retrace();
 // Escape were held.
 bool window_close_requested();
 
-// "dat/<name>" with this system's separator, in a buffer the caller owns.
-void asset_path(const char *name, char *out, int out_size);
+// Where asset `name` is: "dat/<name>" when the working directory has a folder
+// dat, as it always has; else in the first folder that exists beside the
+// executable: <exe dir>/../share/starloom/dat (installed), <exe dir>/../dat
+// (a program in the build tree). "" when there is none, with every folder
+// looked in, "a, b or c", in `looked_in`.
+std::string asset_path(const char *name, std::string &looked_in);
+
+// Tells the user why the show cannot start: on stderr when it is a terminal or
+// a file, then in the library's message box (printf format).
+void startup_message(const char *format, ...) __attribute__((format(printf, 1, 2)));
 
 // The show's clock: 60 ticks a second on absolute deadlines, whatever the
 // display's own refresh rate, so every scene lasts the same everywhere.

@@ -80,7 +80,7 @@ static void show_message(const char *text)
   char *argv[] = {program, centre, const_cast<char *>(text), nullptr};
   pid_t child;
   int status;
-  if (!offscreen && posix_spawnp(&child, program, nullptr, nullptr, argv, environ) == 0 &&
+  if (posix_spawnp(&child, program, nullptr, nullptr, argv, environ) == 0 &&
       waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) != 127)
     return;
   fputs(text, stdout);
@@ -139,7 +139,7 @@ bool start_system()
   show_system.id = AL_ID('S', 'H', 'O', 'W');
   show_system.ascii_name = offscreen ? "offscreen" : "SDL2";
   show_system.exit = close_system;
-  show_system.message = show_message;
+  show_system.message = offscreen ? nullptr : show_message;  // without, the library prints
   // The sound mixer runs on the audio device's own thread.
   show_system.create_mutex = _unix_create_mutex;
   show_system.destroy_mutex = _unix_destroy_mutex;

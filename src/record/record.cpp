@@ -20,12 +20,13 @@
 #include "record/offscreen.h"
 #include "show/sequence.h"
 
+static constexpr char synopsis[] = "show-record [--keys SCRIPT] [--output FILE] [--frames DIR] [--help]";
 static constexpr char usage[] =  // a printf format
-    "Usage: show-record [--keys SCRIPT] [--output FILE] [--frames DIR] [--help]\n"
+    "Usage: %s\n"
     "\n"
     "Plays the show without a display and records every picture it shows, at 60\n"
-    "frames a second, with the music from the moment the show starts it. Runs\n"
-    "from the folder that holds dat/, like the show; needs ffmpeg.\n"
+    "frames a second, with the music from the moment the show starts it. Finds\n"
+    "dat/ as the show does; needs ffmpeg.\n"
     "\n"
     "  --keys SCRIPT  key events at frame numbers, separated by commas:\n"
     "                   N:c          type the letter or digit c\n"
@@ -112,7 +113,8 @@ static bool read_options(int argc, char **argv, bool &help)
       return true;
     }
     if (option != "--keys" && option != "--output" && option != "--frames") {
-      fprintf(stderr, "show-record: unknown option '%s'\n", argv[i]);
+      fprintf(stderr, "show-record: unknown option '%s'\nUsage: %s; --help explains them\n", argv[i],
+              synopsis);
       return false;
     }
     if (i + 1 == argc) {
@@ -162,7 +164,7 @@ int main(int argc, char **argv)
   if (!read_options(argc, argv, help))
     return 2;
   if (help) {
-    printf(usage, static_cast<long long>(free_flight_first_frame), default_keys_script,
+    printf(usage, synopsis, static_cast<long long>(free_flight_first_frame), default_keys_script,
            static_cast<long long>(default_flight_frames / video_rate));
     return 0;
   }

@@ -31,16 +31,26 @@ static BITMAP *create_cleared_bitmap(int w, int h)
   return bmp;
 }
 
+// The path of an asset, or "" with the reason there is none in problem.
+static std::string find_asset(const char *name, std::string &problem)
+{
+  std::string looked_in;
+  std::string path = asset_path(name, looked_in);
+  if (path.empty())
+    problem = "No data folder at " + looked_in;
+  return path;
+}
+
 // The scenes copy and stretch every image with its fixed size, so an image
 // that is missing or smaller would make them read outside it: refuse it here.
 static BITMAP *load_image(const char *name, int need_w, int need_h)
 {
-  char path[256];
-  asset_path(name, path, sizeof path);
   std::string problem;
-  BITMAP *image = load_checked_tga(path, need_w, need_h, asset_palette, problem);
+  const std::string path = find_asset(name, problem);
+  BITMAP *image =
+      path.empty() ? nullptr : load_checked_tga(path.c_str(), need_w, need_h, asset_palette, problem);
   if (!image)
-    allegro_message("Error reading image file '%s'\n%s\n", name, problem.c_str());
+    startup_message("Error reading image file '%s'\n%s\n", name, problem.c_str());
   return image;
 }
 
@@ -77,15 +87,14 @@ static bool load_images()
 static bool load_music()
 {
   if (install_sound(DIGI_AUTODETECT, MIDI_NONE, nullptr) != 0) {
-    allegro_message("Error initialising sound system\n%s\n", allegro_error);
+    startup_message("Error initialising sound system\n%s\n", allegro_error);
     return false;
   }
-  char path[256];
-  asset_path(music_file, path, sizeof path);
   std::string problem;
-  music = load_checked_wav(path, problem);
+  const std::string path = find_asset(music_file, problem);
+  music = path.empty() ? nullptr : load_checked_wav(path.c_str(), problem);
   if (!music) {
-    allegro_message("Error reading WAV file '%s'\n%s\n", music_file, problem.c_str());
+    startup_message("Error reading WAV file '%s'\n%s\n", music_file, problem.c_str());
     return false;
   }
   return true;

@@ -25,7 +25,7 @@ static bool start_library()
 static void report_in_text_mode(const char *message)
 {
   set_gfx_mode(GFX_TEXT, 0, 0, 0, 0);
-  allegro_message("%s", message);
+  startup_message("%s", message);
 }
 
 bool start_display()
@@ -34,7 +34,7 @@ bool start_display()
   if (!start_library())
     return false;
   if (!set_show_mode()) {
-    allegro_message("Cannot set the 1024x768 16-bit display mode, full screen or windowed\n%s\n",
+    startup_message("Cannot set the 1024x768 16-bit display mode, full screen or windowed\n%s\n",
                     allegro_error);
     return false;
   }

@@ -52,17 +52,22 @@ def command_line(root):
     result = record(play, "--help")
     check("--keys" in result.stdout and "--frames" in result.stdout,
           "--help does not describe the options")
+    empty_dat = tempfile.mkdtemp(dir=root)
+    os.mkdir(os.path.join(empty_dat, "dat"))
     # (arguments, folder, environment, status, words in the output)
     for args, cwd, env, status, words in (
             (["--keys", "40:s,30:ESC"], play, None, 2, "'30:ESC'"),
             (["--keys", "40:s"], play, None, 2, "never end the show"),
             (["--keys"], play, None, 2, "needs a value"),
-            (["--fast"], play, None, 2, "unknown option '--fast'"),
+            (["--fast"], play, None, 2, "unknown option '--fast'\nUsage: show-record "
+             "[--keys SCRIPT] [--output FILE] [--frames DIR] [--help]; --help explains them\n"),
             # No ffmpeg: the show is cut short and nothing is left behind.
             (["--keys", "5000:ESC"], play, {"PATH": tempfile.mkdtemp(dir=root)}, 1, "ffmpeg"),
-            # A folder without dat/ fails at start-up, as the show does.
-            (["--keys", "1:ESC", "--frames", "out"], tempfile.mkdtemp(dir=root), None, 1,
-             "star2.tga")):
+            # An empty dat/ fails at start-up, as the show does...
+            (["--keys", "1:ESC", "--frames", "out"], empty_dat, None, 1, "star2.tga"),
+            # ...while with none the recorder in build/ finds the repository's.
+            (["--keys", "1:ESC", "--frames", "out"], tempfile.mkdtemp(dir=root), None, 0,
+             "frames recorded")):
         result = record(cwd, *args, status=status, env=env, timeout=60)
         check(words in result.stdout + result.stderr, "%s: %r" % (args, result.stderr))
     check(os.listdir(play) == ["dat"], "files left behind: %s" % os.listdir(play))

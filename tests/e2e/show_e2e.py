@@ -7,6 +7,7 @@ Usage: show_e2e.py SHOW DAT CASE
 """
 
 import os
+import pty
 import shutil
 import struct
 from statistics import correlation
@@ -44,9 +45,9 @@ class Session:
         with open(os.path.join(self.home, ".asoundrc"), "w") as rc:
             rc.write("pcm.!default %s\n" % pcm)
 
-    def start_show(self, cwd=None):
-        self.show = subprocess.Popen([*self.runner, SHOW], cwd=cwd or self.play_dir, env=self.env,
-                                     stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    def start_show(self, cwd=None, program=SHOW, stdout=subprocess.PIPE, stderr=subprocess.PIPE):
+        self.show = subprocess.Popen([*self.runner, program], cwd=cwd or self.play_dir, env=self.env,
+                                     stdout=stdout, stderr=stderr, text=True)
 
     def sleep_noting_sound(self, seconds):
         end = time.monotonic() + seconds
@@ -131,11 +132,11 @@ def matches_music(recorded, onset, channels):
 
 # Cases
 
-def fast_path(session, music=True, slowdown=1):
+def fast_path(session, music=True, slowdown=1, program=SHOW):
     """Escape held from the first frame: every scene ends after one pass."""
-    if not os.path.isdir(os.path.join(session.play_dir, "dat")):
+    if program == SHOW and not os.path.isdir(os.path.join(session.play_dir, "dat")):
         copy_dat(DAT, session.play_dir)
-    session.start_show()
+    session.start_show(program=program)
     session.x.wait_for_window(session.show, 20 * slowdown)
     session.x.xdotool("type", "s")
     session.x.xdotool("keydown", "Escape")
@@ -240,11 +241,79 @@ def bad_assets(session):
         session.fails_with("Error reading %s file '%s'\n%s" % (kind, name, reason), play_dir)
 
 
+def read_terminal(fd):
+    said = b""
+    try:
+        while chunk := os.read(fd, 4096):
+            said += chunk
+    except OSError:  # the other end is closed
+        pass
+    return said.decode().replace("\r\n", "\n")
+
+
 def elsewhere(session):
-    """Started from a folder without dat/: the message says where it looked."""
-    other = os.path.join(session.root, "elsewhere")
+    """A show with no data folder, in the working folder or beside it, started with
+    stderr to a file, and from a terminal: the message there names every place it
+    looked. With no xmessage the library prints it on stdout too: once on a terminal."""
+    other, away = os.path.join(session.root, "elsewhere"), os.path.join(session.root, "away")
     os.mkdir(other)
-    session.fails_with("Error reading image file 'star2.tga'\nNo folder 'dat' in %s\n" % other, other)
+    program = os.path.join(away, "bin", "show")
+    os.makedirs(os.path.dirname(program))
+    shutil.copy(SHOW, program)
+    message = ("Error reading image file 'star2.tga'\nNo data folder at %s/dat, %s/share/starloom/dat or %s/dat\n"
+               % (other, away, away))
+    with open(os.path.join(session.root, "stderr"), "w+") as stderr:
+        session.start_show(other, program, stderr=stderr)
+        status, _, _ = session.finish()
+        stderr.seek(0)
+        said = stderr.read()
+    check(status == 1 and message in said, "status %d, no message %r in a file: %r" % (status, message, said))
+    terminal, their_end = pty.openpty()
+    session.start_show(other, program, their_end, their_end)
+    os.close(their_end)
+    status, _, _ = session.finish()
+    said = read_terminal(terminal)
+    os.close(terminal)
+    check(status == 1 and said.count(message) == 1, "status %d, not once %r on a terminal: %r"
+          % (status, message, said))
+
+
+def install(session):
+    """`cmake --install` of the build that made SHOW, into a prefix of its own."""
+    prefix = os.path.join(session.root, "prefix")
+    subprocess.run([os.environ.get("CMAKE", "cmake"), "--install", os.path.dirname(SHOW), "--prefix",
+                    prefix], check=True, capture_output=True)
+    return prefix
+
+
+def installed(session):
+    """The installed show, started from an empty folder, plays and leaves its
+    screenshot there, and nothing else."""
+    fast_path(session, program=os.path.join(install(session), "bin", "starloom"))
+    check(os.listdir(session.play_dir) == ["qirboSho.pcx"], "files in the folder: %s"
+          % os.listdir(session.play_dir))
+
+
+def installed_files(session):
+    """The desktop entry passes the validator and names an installed program and
+    icon; the manual page renders with its sections and no warning."""
+    prefix = install(session)
+    entry = os.path.join(prefix, "share", "applications", "starloom.desktop")
+    result = subprocess.run(["desktop-file-validate", entry], capture_output=True, text=True)
+    check(result.returncode == 0 and not result.stdout + result.stderr,
+          "desktop-file-validate: %s" % (result.stdout + result.stderr))
+    with open(entry) as f:
+        keys = dict(line.strip().split("=", 1) for line in f if "=" in line)
+    check(os.access(os.path.join(prefix, "bin", keys["Exec"]), os.X_OK), "Exec names no installed program")
+    icon = os.path.join(prefix, "share", "icons", "hicolor", "128x128", "apps", keys["Icon"] + ".png")
+    check(subprocess.run(["identify", "-format", "%wx%h %[opaque]", icon], capture_output=True,
+                         text=True).stdout.lower() == "128x128 false",
+          "the icon is not a 128x128 picture with see-through parts")
+    result = subprocess.run(["man", "--warnings", "-l", os.path.join(prefix, "share", "man", "man6", "starloom.6")],
+                            capture_output=True, text=True, env={**os.environ, "MANWIDTH": "80"})
+    check(result.returncode == 0 and not result.stderr, "man -l: %d %s" % (result.returncode, result.stderr))
+    for section in ("NAME", "SYNOPSIS", "OPTIONS", "KEYS", "FILES", "EXIT STATUS"):
+        check("\n%s\n" % section in result.stdout, "the manual page has no %s section" % section)
 
 
 def no_display(session):
@@ -293,7 +362,8 @@ def valgrind(session):
 CASES = {"fast": fast_path, "full": full_path, "missing-asset": missing_asset,
          "bad-assets": bad_assets, "elsewhere": elsewhere, "no-display": no_display,
          "no-sound-card": no_sound_card, "no-home": no_home,
-         "eight-bit-music": eight_bit_music, "valgrind": valgrind}
+         "eight-bit-music": eight_bit_music, "valgrind": valgrind, "installed": installed,
+         "installed-files": installed_files}
 
 
 def run(root):

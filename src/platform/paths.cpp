@@ -1,0 +1,44 @@
+#include "platform/platform.h"
+
+#include <array>
+#include <filesystem>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+static constexpr char working_folder[] = "dat";
+// Beside the executable: where an install puts the data, then the
+// repository's own folder for a program in build/.
+static constexpr std::array<const char *, 2> folders_beside_program = {"../share/starloom/dat", "../dat"};
+
+static fs::path program_folder()
+{
+  std::error_code error;
+  const fs::path program = fs::read_symlink("/proc/self/exe", error);
+  return error ? fs::path() : program.parent_path();
+}
+
+static bool is_folder(const fs::path &path)
+{
+  std::error_code error;
+  return fs::is_directory(path, error);
+}
+
+std::string asset_path(const char *name, std::string &looked_in)
+{
+  if (is_folder(working_folder))
+    return std::string(working_folder) + "/" + name;
+  std::error_code error;
+  const fs::path here = fs::current_path(error);
+  looked_in = error ? std::string("the working folder's dat") : (here / working_folder).string();
+  const fs::path beside = program_folder();
+  if (beside.empty())
+    return "";
+  for (size_t i = 0; i < folders_beside_program.size(); i++) {
+    const fs::path folder = (beside / folders_beside_program[i]).lexically_normal();
+    if (is_folder(folder))
+      return (folder / name).string();
+    looked_in += (i + 1 == folders_beside_program.size() ? " or " : ", ") + folder.string();
+  }
+  return "";
+}
