@@ -6,6 +6,7 @@ PATH, so a start-up message goes to the terminal.
 Usage: show_e2e.py SHOW DAT CASE
 """
 
+import math
 import os
 import pty
 import shutil
@@ -197,6 +198,13 @@ def full_path(session):
           "not about 5 s" % (started - opened))
     score = max(matches_music(samples, onset, channels) for channels in (1, 2))
     check(score > 0.8, "the recorded music does not match the WAV (correlation %.2f)" % score)
+    # At the file's own level: the one voice playing is not turned down for others.
+    played = samples[onset:]
+    with wave.open(os.path.join(DAT, MUSIC)) as w:
+        frames = w.readframes(len(played) // w.getnchannels())
+    heard = struct.unpack("<%dh" % (len(frames) // 2), frames)
+    level = 20 * math.log10(max(map(abs, played)) / max(map(abs, heard)))
+    check(abs(level) < 0.5, "the music plays %.2f dB from the level of its file" % level)
 
 
 def missing_asset(session):
