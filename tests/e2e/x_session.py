@@ -36,10 +36,15 @@ def rgb(picture, data=None):
     return raw
 
 
+SHOW_FILES = ("star2.tga", "logo.tga", "txt1_2.tga", "txt2_2.tga", "txt3_3.tga", "dawno.tga",
+              "track1_cut_equalize.wav")
+
+
 def copy_dat(dat, play_dir, leave_out=()):
+    """The seven files the show loads, and nothing else that dat/ may hold."""
     target = os.path.join(play_dir, "dat")
     os.makedirs(target)
-    for name in set(os.listdir(dat)) - set(leave_out):
+    for name in set(SHOW_FILES) - set(leave_out):
         shutil.copy(os.path.join(dat, name), target)
     return target
 
