@@ -45,6 +45,21 @@ void draw_sprite_fast(BITMAP *target, BITMAP *sprite, int x, int y)
   }
 }
 
+void fill_rect_fast(BITMAP *target, int x, int y, int w, int h, int colour)
+{
+  if (!is_plain_16(target) || !target->clip) {
+    if (w > 0 && h > 0)
+      rectfill(target, x, y, x + w - 1, y + h - 1, colour);
+    return;
+  }
+  const span cols = clipped(x, w, target->cl, target->cr);
+  const span rows = clipped(y, h, target->ct, target->cb);
+  if (cols.empty() || rows.empty())
+    return;
+  for (int ty = rows.begin; ty < rows.end; ty++)
+    std::fill(row_of(target, ty) + cols.begin, row_of(target, ty) + cols.end, uint16_t(colour));
+}
+
 // The library's stretch gives the pixel at column i and row j of the target
 // rectangle the source pixel at column sx + floor(i * sw / dw) and row
 // sy + floor(j * sh / dh). The column is followed here by a 32.32 fixed-point

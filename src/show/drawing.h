@@ -14,3 +14,7 @@ void draw_sprite_fast(BITMAP *target, BITMAP *sprite, int x, int y);
 // to target; the source is not clipped, so it must lie inside source.
 void stretch_blit_fast(BITMAP *source, BITMAP *target, int sx, int sy, int sw, int sh, int dx,
                        int dy, int dw, int dh);
+
+// rectfill of the w x h rectangle with its top-left corner at (x, y),
+// clipped to target's clipping rectangle.
+void fill_rect_fast(BITMAP *target, int x, int y, int w, int h, int colour);
