@@ -121,6 +121,7 @@ TEST(ShowFrames, EveryFrameOfTheShowMatchesItsHash)
   populate_field();
   roll_angle = pitch_angle = yaw_angle = 0;
   overlay_on = false;
+  overlay_sprite = nullptr;  // the show has no overlay picture
   crawl_centre_x = SCREEN_W / 2;
   for (int i = 0; i < 50; i++)
     wait_retrace();
