@@ -178,6 +178,18 @@ double median_us(frame_times t)
   return t[t.size() / 2] / 1000.0;
 }
 
+// Per frame and figure, for a closer look: "figure,frame,ns".
+FILE *csv;
+
+void write_csv(const figure &f)
+{
+  if (!csv)
+    return;
+  for (size_t i = 0; i < f.best.size(); i++)
+    std::fprintf(csv, "%s %s,%zu,%lld\n", cold ? "cold" : "warm", f.name.c_str(),
+                 i + size_t(f.first_frame), static_cast<long long>(f.best[i]));
+}
+
 void run_all(int runs)
 {
   // The stand-in's own screen, kept for the floor's pages and swapped for
@@ -212,6 +224,7 @@ void run_all(int runs)
   print(floor, floor_us);
   // The first frame of a scene also carries the scene's entry: shown apart.
   for (figure *f : {&logo, &crawl, &crawl_shown, &crawl_copy, &flight}) {
+    write_csv(*f);
     print({f->name + ", frame 1 and entry", {f->best.front()}}, floor_us);
     print({f->name + ", frames 2-" + std::to_string(f->best.size()),
            frame_times(f->best.begin() + 1, f->best.end()), 2},
@@ -233,8 +246,10 @@ int main(int argc, char **argv)
       cold_wanted = false;
     else if (option == "--cold")
       warm_wanted = false;
+    else if (option == "--csv" && i + 1 < argc)
+      csv = std::fopen(argv[++i], "w");
     else {
-      std::fprintf(stderr, "Usage: show_bench [--runs N] [--warm | --cold]\n");
+      std::fprintf(stderr, "Usage: show_bench [--runs N] [--warm | --cold] [--csv FILE]\n");
       return 2;
     }
   }
@@ -256,5 +271,7 @@ int main(int argc, char **argv)
     cold = true;
     run_all(runs);
   }
+  if (csv)
+    std::fclose(csv);
   return 0;
 }

@@ -26,6 +26,12 @@ static span clipped(int at, int size, int low, int high)
 }
 
 // A select the compiler turns into vector compares and blends.
+void draw_masked_row(const uint16_t *from, int n, uint16_t *to)
+{
+  for (int i = 0; i < n; i++)
+    to[i] = from[i] == MASK_COLOR_16 ? to[i] : from[i];
+}
+
 void draw_sprite_fast(BITMAP *target, BITMAP *sprite, int x, int y)
 {
   if (!is_plain_16(target) || !is_plain_16(sprite) || !target->clip) {
@@ -36,13 +42,9 @@ void draw_sprite_fast(BITMAP *target, BITMAP *sprite, int x, int y)
   const span rows = clipped(y, sprite->h, target->ct, target->cb);
   if (cols.empty() || rows.empty())
     return;
-  const int n = cols.end - cols.begin;
-  for (int ty = rows.begin; ty < rows.end; ty++) {
-    const uint16_t *from = row_of(sprite, ty - y) + (cols.begin - x);
-    uint16_t *to = row_of(target, ty) + cols.begin;
-    for (int i = 0; i < n; i++)
-      to[i] = from[i] == MASK_COLOR_16 ? to[i] : from[i];
-  }
+  for (int ty = rows.begin; ty < rows.end; ty++)
+    draw_masked_row(row_of(sprite, ty - y) + (cols.begin - x), cols.end - cols.begin,
+                    row_of(target, ty) + cols.begin);
 }
 
 void fill_rect_fast(BITMAP *target, int x, int y, int w, int h, int colour)
@@ -64,8 +66,41 @@ void fill_rect_fast(BITMAP *target, int x, int y, int w, int h, int colour)
 // rectangle the source pixel at column sx + floor(i * sw / dw) and row
 // sy + floor(j * sh / dh). The column is followed here by a 32.32 fixed-point
 // step, rounded up: for widths below 2^16 its error stays below 1 / dw, too
-// small to move the floor. Equal widths copy whole rows.
+// small to move the floor.
 static constexpr int widest_exact_stretch = (1 << 16) - 1;
+static constexpr uint64_t one_column = uint64_t(1) << 32;
+// A shrink by less than this takes runs of at least 32 source columns in a
+// row, long enough to copy each run whole rather than pixel by pixel.
+static constexpr uint64_t longest_step_in_runs = one_column + one_column / 32;
+
+void stretch_row(const uint16_t *from, int sw, int dw, int begin, int n, uint16_t *to)
+{
+  const uint64_t step = ((uint64_t(sw) << 32) + uint64_t(dw) - 1) / uint64_t(dw);
+  uint64_t at = uint64_t(begin) * step;
+  if (step == one_column) {
+    std::memcpy(to, from + (at >> 32), size_t(n) * sizeof(uint16_t));
+    return;
+  }
+  if (step > one_column && step < longest_step_in_runs) {
+    // The source column goes up by one each step until the fraction
+    // carries, which skips one. After the first run the fraction is below
+    // extra, and a run is the longest or one shorter.
+    const uint64_t extra = step - one_column;
+    const uint64_t longest = (one_column + extra - 1) / extra;
+    uint64_t run = (one_column - (at & (one_column - 1)) + extra - 1) / extra;
+    for (int i = 0; i < n;) {
+      const int length = int(std::min(run, uint64_t(n - i)));
+      std::memcpy(to + i, from + (at >> 32), size_t(length) * sizeof(uint16_t));
+      i += length;
+      at += uint64_t(length) * step;
+      const uint64_t fraction = at & (one_column - 1);
+      run = fraction + (longest - 1) * extra >= one_column ? longest - 1 : longest;
+    }
+    return;
+  }
+  for (int i = 0; i < n; i++, at += step)
+    to[i] = from[at >> 32];
+}
 
 void stretch_blit_fast(BITMAP *source, BITMAP *target, int sx, int sy, int sw, int sh, int dx,
                        int dy, int dw, int dh)
@@ -81,18 +116,7 @@ void stretch_blit_fast(BITMAP *source, BITMAP *target, int sx, int sy, int sw, i
   const span rows = clipped(dy, dh, target->ct, target->cb);
   if (cols.empty() || rows.empty())
     return;
-  const uint64_t step = ((uint64_t(sw) << 32) + uint64_t(dw) - 1) / uint64_t(dw);
-  const uint64_t first = uint64_t(cols.begin - dx) * step;
-  for (int ty = rows.begin; ty < rows.end; ty++) {
-    const uint16_t *from = row_of(source, sy + int(int64_t(ty - dy) * sh / dh)) + sx;
-    uint16_t *to = row_of(target, ty);
-    if (sw == dw) {
-      std::memcpy(to + cols.begin, from + (cols.begin - dx),
-                  size_t(cols.end - cols.begin) * sizeof(uint16_t));
-      continue;
-    }
-    uint64_t at = first;
-    for (int tx = cols.begin; tx < cols.end; tx++, at += step)
-      to[tx] = from[at >> 32];
-  }
+  for (int ty = rows.begin; ty < rows.end; ty++)
+    stretch_row(row_of(source, sy + int(int64_t(ty - dy) * sh / dh)) + sx, sw, dw,
+                cols.begin - dx, cols.end - cols.begin, row_of(target, ty) + cols.begin);
 }

@@ -6,6 +6,8 @@
 
 #include <allegro.h>
 
+#include <cstdint>
+
 // draw_sprite: sprite's top-left corner at (x, y), its MASK_COLOR_16 pixels
 // transparent, clipped to target's clipping rectangle.
 void draw_sprite_fast(BITMAP *target, BITMAP *sprite, int x, int y);
@@ -18,3 +20,10 @@ void stretch_blit_fast(BITMAP *source, BITMAP *target, int sx, int sy, int sw, i
 // rectfill of the w x h rectangle with its top-left corner at (x, y),
 // clipped to target's clipping rectangle.
 void fill_rect_fast(BITMAP *target, int x, int y, int w, int h, int colour);
+
+// n pixels of a row stretched from sw pixels to dw, from pixel begin on, as
+// stretch_blit_fast takes them: to[i] = from[floor((begin + i) * sw / dw)].
+void stretch_row(const uint16_t *from, int sw, int dw, int begin, int n, uint16_t *to);
+
+// to[i] = from[i] wherever from[i] is not MASK_COLOR_16, as draw_sprite does.
+void draw_masked_row(const uint16_t *from, int n, uint16_t *to);
