@@ -35,22 +35,23 @@ static constexpr int tallest_panel = *std::max_element(panel_heights.begin(), pa
 // its first frame on screen finds them done.
 static constexpr int rows_ahead_per_iteration = 16;
 
-// A run of columns [begin, end) of a row; empty when begin >= end.
-struct columns {
-  int begin, end;
-};
+using columns = opaque_columns;
 
 // The scene redoes only what changed since the last iteration, so it keeps
 // what each working bitmap holds:
 // - panel_slanted rows: the width each row was last slanted at, and a
 //   version that changes whenever the row does. Panels 1 and 2 hold the
-//   mask colour around that one slant; panel 0 keeps around it the edges of
-//   every wider slant before it, as if slanted anew in every compose.
+//   mask colour around that one slant, and in it wherever the text image
+//   has it, so only the columns from the row's first to its last opaque
+//   pixel are drawn. Panel 0 keeps around its slant the edges of every
+//   wider slant before it, as if slanted anew in every compose.
 // - panel_squashed rows: the slanted row and version each holds, and the
 //   columns that may be opaque.
 // - frame_canvas rows: the columns that may differ from backdrop_canvas.
 static int slant_width[panel_count][tallest_panel];
+static columns slant_opaque[panel_count][tallest_panel];
 static uint32_t slant_version[panel_count][tallest_panel];
+static columns text_opaque[panel_count][tallest_panel];
 static int squash_source[panel_count][tallest_panel];
 static uint32_t squash_version[panel_count][tallest_panel];
 static columns squash_opaque[panel_count][tallest_panel];
@@ -80,21 +81,13 @@ static int slant_left(int k, int width)
   return crawl_panels[k].half_width - width / 2;
 }
 
-// Where row r of panel_slanted[k] may be opaque.
-static columns slant_opaque(int k, int r)
+// Stretches columns [begin, end) of row r of the text image, slanted to
+// width w, into their place.
+static void slant_columns(int k, int r, int w, int begin, int end)
 {
-  if (k == 0)
-    return {0, crawl_panels[k].width};
-  const int w = slant_width[k][r];
-  return w > 0 ? columns{slant_left(k, w), slant_left(k, w) + w} : columns{0, 0};
-}
-
-// Stretches row r of the text image to width w at its place in the slant.
-static void slant_row(int k, int r, int w)
-{
-  if (w > 0)
-    stretch_row(row_of(text_panels[k], r), crawl_panels[k].width, w, 0, w,
-                row_of(panel_slanted[k], r) + slant_left(k, w));
+  if (begin < end)
+    stretch_row(row_of(text_panels[k], r), crawl_panels[k].width, w, begin, end - begin,
+                row_of(panel_slanted[k], r) + slant_left(k, w) + begin);
 }
 
 // Row r of panel_slanted[k] as the slant passes up to the one at (base
@@ -103,27 +96,39 @@ static void bring_slant_row(int k, int r, int base_width, int shrink_phase)
 {
   const crawl_panel &p = crawl_panels[k];
   const int w = slant_row_width(base_width, shrink_phase, p.height, r);
-  int &held = slant_width[k][r];
+  const int held = slant_width[k][r];
   if (held == w)
     return;
-  uint16_t *row = row_of(panel_slanted[k], r);
+  slant_width[k][r] = w;
+  columns &opaque = slant_opaque[k][r];
   if (k == 0) {
     // Each narrower pass in between covered all but the two edge columns
     // of the pass before it.
     for (int u = held - shrink_step; u > w && u > 0; u -= shrink_step) {
-      const int left = slant_left(k, u);
-      stretch_row(row_of(text_panels[k], r), p.width, u, 0, 1, row + left);
-      stretch_row(row_of(text_panels[k], r), p.width, u, u - 1, 1, row + left + u - 1);
+      slant_columns(k, r, u, 0, 1);
+      slant_columns(k, r, u, u - 1, u);
     }
-  } else if (held > 0) {
-    const int old_left = slant_left(k, held);
-    const int new_left = w > 0 ? slant_left(k, w) : old_left + held;
-    const int new_end = w > 0 ? new_left + w : new_left;
-    std::fill(row + old_left, row + new_left, uint16_t(MASK_COLOR_16));
-    std::fill(row + new_end, row + old_left + held, uint16_t(MASK_COLOR_16));
+    if (w > 0)
+      slant_columns(k, r, w, 0, w);
+    opaque = {0, p.width};
+  } else {
+    const columns text = text_opaque[k][r];
+    columns now = {0, 0};
+    if (w > 0 && text.begin < text.end) {
+      const int from = first_column_from(p.width, w, text.begin);
+      const int to = first_column_from(p.width, w, text.end);
+      now = {slant_left(k, w) + from, slant_left(k, w) + to};
+      slant_columns(k, r, w, from, to);
+    }
+    uint16_t *row = row_of(panel_slanted[k], r);
+    if (now.begin >= now.end)
+      now = {opaque.end, opaque.end};
+    std::fill(row + opaque.begin, row + std::max(opaque.begin, std::min(opaque.end, now.begin)),
+              uint16_t(MASK_COLOR_16));
+    std::fill(row + std::min(opaque.end, std::max(opaque.begin, now.end)), row + opaque.end,
+              uint16_t(MASK_COLOR_16));
+    opaque = now;
   }
-  slant_row(k, r, w);
-  held = w;
   slant_version[k][r]++;
 }
 
@@ -132,14 +137,19 @@ static void bring_slant_row(int k, int r)
   bring_slant_row(k, r, slanted_base_width[k], slanted_shrink_phase[k]);
 }
 
-// Squashed row j now holds slanted row r as it is.
+// Squashed row j now holds slanted row r as it is. Both are mask colour
+// outside their opaque columns, so only the columns of either are copied.
 static void squash_row(int k, int j, int r)
 {
-  std::memcpy(row_of(panel_squashed[k], j), row_of(panel_slanted[k], r),
-              size_t(crawl_panels[k].width) * sizeof(uint16_t));
+  const columns was = squash_opaque[k][j], now = slant_opaque[k][r];
+  const int begin = was.begin < was.end ? std::min(was.begin, now.begin) : now.begin;
+  const int end = was.begin < was.end ? std::max(was.end, now.end) : now.end;
+  if (begin < end)
+    std::memcpy(row_of(panel_squashed[k], j) + begin, row_of(panel_slanted[k], r) + begin,
+                size_t(end - begin) * sizeof(uint16_t));
   squash_source[k][j] = r;
   squash_version[k][j] = slant_version[k][r];
-  squash_opaque[k][j] = slant_opaque(k, r);
+  squash_opaque[k][j] = slant_opaque[k][r];
 }
 
 // The squash keeps rows 0 to squashed_height - 1 in step with the slant,
@@ -292,9 +302,12 @@ void start_crawl()
     rows_ahead[k] = 0;
     for (int r = 0; r < height; r++) {
       squash_source[k][r] = -1;
+      squash_opaque[k][r] = {0, width};
       // Panel 0's first pass leaves its own edges too; panels 1 and 2 are
       // cleared to the mask colour before every pass, so once here is as good.
       slant_width[k][r] = k == 0 ? slant_row_width(width, 0, height, r) + shrink_step : 0;
+      slant_opaque[k][r] = {0, k == 0 ? width : 0};
+      text_opaque[k][r] = opaque_columns_of(text_panels[k], r);
     }
     if (k != 0)
       clear_to_color(panel_slanted[k], MASK_COLOR_16);

@@ -73,9 +73,34 @@ static constexpr uint64_t one_column = uint64_t(1) << 32;
 // row, long enough to copy each run whole rather than pixel by pixel.
 static constexpr uint64_t longest_step_in_runs = one_column + one_column / 32;
 
+static uint64_t stretch_step(int sw, int dw)
+{
+  return ((uint64_t(sw) << 32) + uint64_t(dw) - 1) / uint64_t(dw);
+}
+
+// Column i takes source column (i * step) >> 32, which is source_column or
+// more from i = ceil((source_column << 32) / step) on.
+int first_column_from(int sw, int dw, int source_column)
+{
+  const uint64_t step = stretch_step(sw, dw);
+  const uint64_t i = ((uint64_t(source_column) << 32) + step - 1) / step;
+  return int(std::min(i, uint64_t(dw)));
+}
+
+opaque_columns opaque_columns_of(BITMAP *bmp, int y)
+{
+  const uint16_t *row = row_of(bmp, y);
+  int begin = 0, end = bmp->w;
+  while (begin < end && row[begin] == MASK_COLOR_16)
+    begin++;
+  while (end > begin && row[end - 1] == MASK_COLOR_16)
+    end--;
+  return {begin, end};
+}
+
 void stretch_row(const uint16_t *from, int sw, int dw, int begin, int n, uint16_t *to)
 {
-  const uint64_t step = ((uint64_t(sw) << 32) + uint64_t(dw) - 1) / uint64_t(dw);
+  const uint64_t step = stretch_step(sw, dw);
   uint64_t at = uint64_t(begin) * step;
   if (step == one_column) {
     std::memcpy(to, from + (at >> 32), size_t(n) * sizeof(uint16_t));

@@ -25,5 +25,16 @@ void fill_rect_fast(BITMAP *target, int x, int y, int w, int h, int colour);
 // stretch_blit_fast takes them: to[i] = from[floor((begin + i) * sw / dw)].
 void stretch_row(const uint16_t *from, int sw, int dw, int begin, int n, uint16_t *to);
 
+// The first of the dw columns of a row stretched from sw whose source column
+// is source_column or further right, as stretch_row picks them; dw if none.
+int first_column_from(int sw, int dw, int source_column);
+
+// The columns [begin, end) of row y of a 16-bit memory bitmap that are not
+// MASK_COLOR_16; begin == end when there are none.
+struct opaque_columns {
+  int begin, end;
+};
+opaque_columns opaque_columns_of(BITMAP *bmp, int y);
+
 // to[i] = from[i] wherever from[i] is not MASK_COLOR_16, as draw_sprite does.
 void draw_masked_row(const uint16_t *from, int n, uint16_t *to);
