@@ -83,15 +83,33 @@ static uint16_t *row_of(BITMAP *bmp, int y)
   return reinterpret_cast<uint16_t *>(bmp->line[y]);
 }
 
+// Each row of the logo image from its first to its last opaque pixel:
+// outside these the layer is transparent. Found on the scene's first frame.
+static opaque_columns logo_opaque[logo_height];
+
+// The field frame on the page, but for the logo's area.
+static void lay_field_around_area(BITMAP *page)
+{
+  const int area_right = area_x + logo_width, area_bottom = area_y + logo_height;
+  blit(background_page, page, 0, 0, 0, 0, SCREEN_W, area_y);
+  blit(background_page, page, 0, area_bottom, 0, area_bottom, SCREEN_W, SCREEN_H - area_bottom);
+  blit(background_page, page, 0, area_y, 0, area_y, area_x, logo_height);
+  blit(background_page, page, area_right, area_y, area_right, area_y, SCREEN_W - area_right,
+       logo_height);
+}
+
 // The frame is built row by row: the layer's row is the logo's row shrunk
 // (and faded in its lower-left corner), laid over the field's row in the
 // composite. The layer is the logo's bottom-left corner at the squashed
-// size, everything else in it transparent, so only the rows and columns
-// that the logo covers are ever made.
+// size, everything else in it transparent, so only the columns of each row
+// that the logo's opaque pixels shrink to are ever made.
 void run_logo_frame(logo_motion &m, const logo_scratch &scratch, int black)
 {
   BITMAP *page = begin_flip();
   m.logo_frame++;
+  if (m.logo_frame == 1)
+    for (int y = 0; y < logo_height; y++)
+      logo_opaque[y] = opaque_columns_of(logo_image, y);
   if (++m.step_toggle == 2) {
     m.step_toggle = 0;
     m.squash_angle += squash_step;
@@ -121,21 +139,26 @@ void run_logo_frame(logo_motion &m, const logo_scratch &scratch, int black)
     uint16_t *out = row_of(scratch.composite, y);
     std::memcpy(out, row_of(scratch.backdrop, y), logo_width * sizeof(uint16_t));
     const int layer_y = y - shift_y;
-    if (logo_w <= 0 || logo_h <= 0 || first >= last || layer_y < lost_rows ||
-        layer_y >= logo_height)
+    if (logo_w <= 0 || logo_h <= 0 || layer_y < lost_rows || layer_y >= logo_height)
+      continue;
+    const int source_y = int(int64_t(layer_y - lost_rows) * logo_height / logo_h);
+    const opaque_columns opaque = logo_opaque[source_y];
+    const int from = std::max(first, first_column_from(logo_width, logo_w, opaque.begin));
+    const int to = std::min(last, first_column_from(logo_width, logo_w, opaque.end));
+    if (from >= to)
       continue;
     uint16_t *layer = row_of(scratch.layer, layer_y);
-    stretch_row(row_of(logo_image, int(int64_t(layer_y - lost_rows) * logo_height / logo_h)),
-                logo_width, logo_w, first, last - first, layer + first);
-    if (fading && layer_y >= fade_first_row && layer_y <= fade_last_row && first <= fade_last_column)
-      fade_row(layer + first, std::min(last, fade_last_column + 1) - first, fade, black);
-    draw_masked_row(layer + first, last - first, out + first + shift_x);
+    stretch_row(row_of(logo_image, source_y), logo_width, logo_w, from, to - from, layer + from);
+    if (fading && layer_y >= fade_first_row && layer_y <= fade_last_row && from <= fade_last_column)
+      fade_row(layer + from, std::min(to, fade_last_column + 1) - from, fade, black);
+    draw_masked_row(layer + from, to - from, out + from + shift_x);
   }
 
-  // The first frame on each of the two pages lays the whole field frame;
-  // after that only the logo's area changes.
-  if (m.logo_frame <= 2)
-    blit(background_page, page, 0, 0, 0, 0, SCREEN_W, SCREEN_H);
+  // The first frame's page already holds the field frame: the scene drew it
+  // there. The second frame lays it on the other page around the logo's
+  // area, and after that only the area changes.
+  if (m.logo_frame == 2)
+    lay_field_around_area(page);
   blit(scratch.composite, page, 0, 0, area_x, area_y, logo_width, logo_height);
   end_flip();
 }
