@@ -3,6 +3,7 @@
 #include <allegro.h>
 
 #include <algorithm>
+#include <climits>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -49,6 +50,8 @@ using columns = opaque_columns;
 //   columns that may be opaque.
 // - frame_canvas rows: the columns that may differ from backdrop_canvas.
 static int slant_width[panel_count][tallest_panel];
+// The width of a row of panels 1 and 2 not slanted since the scene began.
+static constexpr int unslanted = INT_MIN;
 static columns slant_opaque[panel_count][tallest_panel];
 static uint32_t slant_version[panel_count][tallest_panel];
 static columns text_opaque[panel_count][tallest_panel];
@@ -101,6 +104,14 @@ static void bring_slant_row(int k, int r, int base_width, int shrink_phase)
     return;
   slant_width[k][r] = w;
   columns &opaque = slant_opaque[k][r];
+  if (held == unslanted) {
+    // Panels 1 and 2 are cleared to the mask colour before every pass, so
+    // once, before the row's first pass, is as good.
+    uint16_t *row = row_of(panel_slanted[k], r);
+    std::fill(row, row + p.width, uint16_t(MASK_COLOR_16));
+    opaque = {0, 0};
+    text_opaque[k][r] = opaque_columns_of(text_panels[k], r);
+  }
   if (k == 0) {
     // Each narrower pass in between covered all but the two edge columns
     // of the pass before it.
@@ -303,14 +314,10 @@ void start_crawl()
     for (int r = 0; r < height; r++) {
       squash_source[k][r] = -1;
       squash_opaque[k][r] = {0, width};
-      // Panel 0's first pass leaves its own edges too; panels 1 and 2 are
-      // cleared to the mask colour before every pass, so once here is as good.
-      slant_width[k][r] = k == 0 ? slant_row_width(width, 0, height, r) + shrink_step : 0;
-      slant_opaque[k][r] = {0, k == 0 ? width : 0};
-      text_opaque[k][r] = opaque_columns_of(text_panels[k], r);
+      // Panel 0's first pass leaves its own edges too.
+      slant_width[k][r] = k == 0 ? slant_row_width(width, 0, height, r) + shrink_step : unslanted;
+      slant_opaque[k][r] = {0, width};
     }
-    if (k != 0)
-      clear_to_color(panel_slanted[k], MASK_COLOR_16);
   }
 }
 
