@@ -3,8 +3,8 @@
 #include <allegro.h>
 
 #include <algorithm>
-#include <climits>
 #include <array>
+#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <vector>
