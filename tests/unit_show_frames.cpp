@@ -111,7 +111,8 @@ TEST(ShowFrames, EveryFrameOfTheShowMatchesItsHash)
   int64_t flight_starts_after = 0;
   record_refreshes({}, [&](int64_t n, BITMAP *visible) {
     char text[17];
-    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(picture_hash(visible)));
+    std::snprintf(text, sizeof text, "%016llx",
+                  static_cast<unsigned long long>(picture_hash(visible)));
     actual.push_back(text);
     if (flight_starts_after > 0)
       press_flight_keys(int(n - flight_starts_after));

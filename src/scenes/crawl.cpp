@@ -64,11 +64,6 @@ static std::vector<columns> canvas_changed;
 static int slanted_base_width[panel_count];
 static int slanted_shrink_phase[panel_count];
 
-static uint16_t *row_of(BITMAP *bmp, int y)
-{
-  return reinterpret_cast<uint16_t *>(bmp->line[y]);
-}
-
 // A slant pass stretches each row of the text image into a trapezoid
 // centred on half_width: going up from the row below the image, the width
 // drops by shrink_step every shrink_period rows, counting on from the
@@ -89,8 +84,8 @@ static int slant_left(int k, int width)
 static void slant_columns(int k, int r, int w, int begin, int end)
 {
   if (begin < end)
-    stretch_row(row_of(text_panels[k], r), crawl_panels[k].width, w, begin, end - begin,
-                row_of(panel_slanted[k], r) + slant_left(k, w) + begin);
+    stretch_row(pixel_row(text_panels[k], r), crawl_panels[k].width, w, begin, end - begin,
+                pixel_row(panel_slanted[k], r) + slant_left(k, w) + begin);
 }
 
 // Row r of panel_slanted[k] as the slant passes up to the one at (base
@@ -107,7 +102,7 @@ static void bring_slant_row(int k, int r, int base_width, int shrink_phase)
   if (held == unslanted) {
     // Panels 1 and 2 are cleared to the mask colour before every pass, so
     // once, before the row's first pass, is as good.
-    uint16_t *row = row_of(panel_slanted[k], r);
+    uint16_t *row = pixel_row(panel_slanted[k], r);
     std::fill(row, row + p.width, uint16_t(MASK_COLOR_16));
     opaque = {0, 0};
     text_opaque[k][r] = opaque_columns_of(text_panels[k], r);
@@ -131,7 +126,7 @@ static void bring_slant_row(int k, int r, int base_width, int shrink_phase)
       now = {slant_left(k, w) + from, slant_left(k, w) + to};
       slant_columns(k, r, w, from, to);
     }
-    uint16_t *row = row_of(panel_slanted[k], r);
+    uint16_t *row = pixel_row(panel_slanted[k], r);
     if (now.begin >= now.end)
       now = {opaque.end, opaque.end};
     std::fill(row + opaque.begin, row + std::max(opaque.begin, std::min(opaque.end, now.begin)),
@@ -156,7 +151,7 @@ static void squash_row(int k, int j, int r)
   const int begin = was.begin < was.end ? std::min(was.begin, now.begin) : now.begin;
   const int end = was.begin < was.end ? std::max(was.end, now.end) : now.end;
   if (begin < end)
-    std::memcpy(row_of(panel_squashed[k], j) + begin, row_of(panel_slanted[k], r) + begin,
+    std::memcpy(pixel_row(panel_squashed[k], j) + begin, pixel_row(panel_slanted[k], r) + begin,
                 size_t(end - begin) * sizeof(uint16_t));
   squash_source[k][j] = r;
   squash_version[k][j] = slant_version[k][r];
@@ -189,7 +184,7 @@ static void keep_row_below_squash(int k, bool compose)
   if (j < 0 || j >= p.height)
     return;
   if (k != 0 && compose) {
-    std::fill(row_of(panel_squashed[k], j), row_of(panel_squashed[k], j) + p.width,
+    std::fill(pixel_row(panel_squashed[k], j), pixel_row(panel_squashed[k], j) + p.width,
               uint16_t(MASK_COLOR_16));
     squash_opaque[k][j] = {0, 0};
   } else {
@@ -213,7 +208,7 @@ static void restore(int x, int y, int w, int h)
     const int from = std::max(changed.begin, x0), to = std::min(changed.end, x1);
     if (from >= to)
       continue;
-    std::memcpy(row_of(frame_canvas, row) + from, row_of(backdrop_canvas, row) + from,
+    std::memcpy(pixel_row(frame_canvas, row) + from, pixel_row(backdrop_canvas, row) + from,
                 size_t(to - from) * sizeof(uint16_t));
     if (changed.begin >= x0 && changed.end <= x1)
       changed = {0, 0};
@@ -236,8 +231,8 @@ static void draw_panel(int k, int x, int y)
     const int from = std::max(opaque.begin, -x), to = std::min(opaque.end, SCREEN_W - x);
     if (from >= to)
       continue;
-    draw_masked_row(row_of(panel_squashed[k], j) + from, to - from,
-                    row_of(frame_canvas, y + j) + x + from);
+    draw_masked_row(pixel_row(panel_squashed[k], j) + from, to - from,
+                    pixel_row(frame_canvas, y + j) + x + from);
     columns &changed = canvas_changed[size_t(y + j)];
     if (changed.begin >= changed.end)
       changed = {x + from, x + to};

@@ -78,11 +78,6 @@ static void fade_row(uint16_t *row, int n, const fade_tables &t, int black)
   }
 }
 
-static uint16_t *row_of(BITMAP *bmp, int y)
-{
-  return reinterpret_cast<uint16_t *>(bmp->line[y]);
-}
-
 // Each row of the logo image from its first to its last opaque pixel:
 // outside these the layer is transparent. Found on the scene's first frame.
 static opaque_columns logo_opaque[logo_height];
@@ -136,8 +131,8 @@ void run_logo_frame(logo_motion &m, const logo_scratch &scratch, int black)
   const int last = std::min(logo_w, logo_width - shift_x);
 
   for (int y = 0; y < logo_height; y++) {
-    uint16_t *out = row_of(scratch.composite, y);
-    std::memcpy(out, row_of(scratch.backdrop, y), logo_width * sizeof(uint16_t));
+    uint16_t *out = pixel_row(scratch.composite, y);
+    std::memcpy(out, pixel_row(scratch.backdrop, y), logo_width * sizeof(uint16_t));
     const int layer_y = y - shift_y;
     if (logo_w <= 0 || logo_h <= 0 || layer_y < lost_rows || layer_y >= logo_height)
       continue;
@@ -147,8 +142,8 @@ void run_logo_frame(logo_motion &m, const logo_scratch &scratch, int black)
     const int to = std::min(last, first_column_from(logo_width, logo_w, opaque.end));
     if (from >= to)
       continue;
-    uint16_t *layer = row_of(scratch.layer, layer_y);
-    stretch_row(row_of(logo_image, source_y), logo_width, logo_w, from, to - from, layer + from);
+    uint16_t *layer = pixel_row(scratch.layer, layer_y);
+    stretch_row(pixel_row(logo_image, source_y), logo_width, logo_w, from, to - from, layer + from);
     if (fading && layer_y >= fade_first_row && layer_y <= fade_last_row && from <= fade_last_column)
       fade_row(layer + from, std::min(to, fade_last_column + 1) - from, fade, black);
     draw_masked_row(layer + from, to - from, out + from + shift_x);

@@ -9,11 +9,6 @@ static bool is_plain_16(BITMAP *bmp)
   return is_memory_bitmap(bmp) && bitmap_color_depth(bmp) == 16;
 }
 
-static uint16_t *row_of(BITMAP *bmp, int y)
-{
-  return reinterpret_cast<uint16_t *>(bmp->line[y]);
-}
-
 // The part of [at, at + size) inside [low, high).
 struct span {
   int begin, end;
@@ -43,8 +38,8 @@ void draw_sprite_fast(BITMAP *target, BITMAP *sprite, int x, int y)
   if (cols.empty() || rows.empty())
     return;
   for (int ty = rows.begin; ty < rows.end; ty++)
-    draw_masked_row(row_of(sprite, ty - y) + (cols.begin - x), cols.end - cols.begin,
-                    row_of(target, ty) + cols.begin);
+    draw_masked_row(pixel_row(sprite, ty - y) + (cols.begin - x), cols.end - cols.begin,
+                    pixel_row(target, ty) + cols.begin);
 }
 
 void fill_rect_fast(BITMAP *target, int x, int y, int w, int h, int colour)
@@ -58,8 +53,10 @@ void fill_rect_fast(BITMAP *target, int x, int y, int w, int h, int colour)
   const span rows = clipped(y, h, target->ct, target->cb);
   if (cols.empty() || rows.empty())
     return;
-  for (int ty = rows.begin; ty < rows.end; ty++)
-    std::fill(row_of(target, ty) + cols.begin, row_of(target, ty) + cols.end, uint16_t(colour));
+  for (int ty = rows.begin; ty < rows.end; ty++) {
+    uint16_t *row = pixel_row(target, ty);
+    std::fill(row + cols.begin, row + cols.end, uint16_t(colour));
+  }
 }
 
 // The library's stretch gives the pixel at column i and row j of the target
@@ -89,7 +86,7 @@ int first_column_from(int sw, int dw, int source_column)
 
 opaque_columns opaque_columns_of(BITMAP *bmp, int y)
 {
-  const uint16_t *row = row_of(bmp, y);
+  const uint16_t *row = pixel_row(bmp, y);
   int begin = 0, end = bmp->w;
   while (begin < end && row[begin] == MASK_COLOR_16)
     begin++;
@@ -157,6 +154,6 @@ void stretch_blit_fast(BITMAP *source, BITMAP *target, int sx, int sy, int sw, i
   if (cols.empty() || rows.empty())
     return;
   for (int ty = rows.begin; ty < rows.end; ty++)
-    stretch_row(row_of(source, sy + int(int64_t(ty - dy) * sh / dh)) + sx, sw, dw,
-                cols.begin - dx, cols.end - cols.begin, row_of(target, ty) + cols.begin);
+    stretch_row(pixel_row(source, sy + int(int64_t(ty - dy) * sh / dh)) + sx, sw, dw,
+                cols.begin - dx, cols.end - cols.begin, pixel_row(target, ty) + cols.begin);
 }

@@ -8,6 +8,12 @@
 
 #include <cstdint>
 
+// Row y of a 16-bit memory bitmap, as pixels.
+inline uint16_t *pixel_row(BITMAP *bmp, int y)
+{
+  return reinterpret_cast<uint16_t *>(bmp->line[y]);
+}
+
 // draw_sprite: sprite's top-left corner at (x, y), its MASK_COLOR_16 pixels
 // transparent, clipped to target's clipping rectangle.
 void draw_sprite_fast(BITMAP *target, BITMAP *sprite, int x, int y);
