@@ -1,26 +1,32 @@
-// What one frame of each scene costs, on memory bitmaps behind the tests'
-// stand-in display, with no pacing. Pages are memory bitmaps here as on X11.
-// Every figure is also given as a multiple of the floor: a bare full-screen
-// copy between two memory bitmaps, measured in the same run.
+// What every shown frame of each scene costs, on memory bitmaps behind the
+// tests' stand-in display, with the real dat/ pictures and no pacing, as a
+// multiple of the floor: one full-screen 1024x768x16 copy between two memory
+// bitmaps, measured in the same run and in the same way.
 //
-// Showing a page is the display's share of a frame: on X11 a full-screen
-// copy to the screen, with a hardware flip no copy at all. Frames are timed
-// both ways, screen_copy:1 and screen_copy:0; for the second the screen is a
-// 1x1 bitmap during the timed loop, so the copy clips to nothing.
-#include <benchmark/benchmark.h>
-
+// A frame's own work is everything between two presents except the copy
+// that presents it: the stand-in screen is 1x1 while the scenes run, so
+// show_page's copy to it clips to nothing, and the crawl's copy of its
+// canvas into the page is timed apart. Each scene runs whole, several
+// times; each frame keeps its fastest run, and the figures are the median
+// and the maximum over all frames.
+//
+// Warm: frames follow each other at once, as in an unpaced run. Cold: the
+// caches are flushed before every frame (and before every floor copy), as
+// the paced show meets them after its sleep until the next refresh.
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
+#include <cstdint>
 #include <cstdio>
-#include <map>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "field/points.h"
-#include "field/renderer.h"
 #include "headless.h"
+#include "platform/platform.h"
 #include "scenes/crawl.h"
 #include "scenes/logo.h"
 #include "show/assets.h"
@@ -30,234 +36,223 @@
 
 namespace {
 
-constexpr char floor_name[] = "floor/full_screen_blit";
-constexpr char ratio_counter[] = "x_floor";
+constexpr int crawl_iterations = 2651;
+constexpr int flight_frames = 600;
+constexpr int floor_copies = 200;
 
-// --- The floor
+bool cold;
 
-void full_screen_blit(benchmark::State &state)
+int64_t cpu_ns()
 {
-  BITMAP *from = backdrop_canvas;
-  BITMAP *to = flip_pages[0];
-  for (auto _ : state)
-    blit(from, to, 0, 0, 0, 0, SCREEN_W, SCREEN_H);
+  timespec t;
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return int64_t(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
 }
 
-// The same copy round the show's five pages (7.5 MB), so that, as in a frame,
-// the bitmaps copied are not the ones copied just before.
-void full_screen_blit_round_pages(benchmark::State &state)
+// Twice the last-level cache of the machines measured, written through.
+std::vector<uint64_t> flush_area(8 << 20);
+
+void flush_caches()
 {
-  const std::array<BITMAP *, 5> pages = {reserve_pages[0], reserve_pages[1], background_page,
-                                         flip_pages[0], flip_pages[1]};
-  size_t from = 0;
-  for (auto _ : state) {
-    const size_t to = (from + 1) % pages.size();
-    blit(pages[from], pages[to], 0, 0, 0, 0, SCREEN_W, SCREEN_H);
-    from = to;
+  for (uint64_t &w : flush_area)
+    w++;
+}
+
+// Called where a frame's work begins: flushes when cold, then starts the clock.
+int64_t frame_begins()
+{
+  if (cold)
+    flush_caches();
+  return cpu_ns();
+}
+
+// Per frame, the fastest of the runs so far.
+using frame_times = std::vector<int64_t>;
+
+void keep_fastest(frame_times &best, const frame_times &run)
+{
+  if (best.empty()) {
+    best = run;
+    return;
   }
+  for (size_t i = 0; i < std::min(best.size(), run.size()); i++)
+    best[i] = std::min(best[i], run[i]);
 }
 
-void full_screen_clear(benchmark::State &state)
+frame_times floor_copies_timed()
 {
-  for (auto _ : state)
-    clear_bitmap(flip_pages[0]);
-}
-
-void set_screen_copy(int64_t on)
-{
-  // The first call finds the stand-in's own screen.
-  static BITMAP *const full_screen = screen;
-  static BITMAP *const tiny_screen = create_bitmap(1, 1);
-  screen = on ? full_screen : tiny_screen;
-}
-
-// --- The star field and free flight
-
-void field_alone(benchmark::State &state)
-{
-  BITMAP *page = flip_pages[0];
-  clear_bitmap(page);
-  for (auto _ : state)
-    draw_field(page);
-}
-
-// The loop's own frame, with the roll at its full rate: clear, roll, field, flip.
-void flight_frame(benchmark::State &state)
-{
-  int flight_frame = 4984;
-  set_screen_copy(state.range(0));
-  for (auto _ : state)
-    run_flight_frame(flight_frame);
-  set_screen_copy(1);
-}
-
-// --- The logo scene
-
-constexpr int logo_area_x = 190;
-constexpr int logo_area_y = 250;
-
-// Frame state.range(0) of the scene, set up as the scene sets itself up.
-void logo_frame(benchmark::State &state)
-{
-  const logo_scratch scratch = {create_bitmap(logo_width, logo_height),
-                                create_bitmap(logo_width, logo_height),
-                                create_bitmap(logo_width, logo_height)};
-  BITMAP *page = flip_pages[back_page_index];
-  clear_bitmap(page);
-  draw_field(page);
-  blit(page, background_page, 0, 0, 0, 0, SCREEN_W, SCREEN_H);
-  blit(page, scratch.backdrop, logo_area_x, logo_area_y, 0, 0, logo_width, logo_height);
-  clear_bitmap(scratch.layer);
-  const int black = makecol16(0, 0, 0);
-
-  logo_motion before{};
-  while (before.logo_frame < state.range(0) - 1)
-    run_logo_frame(before, scratch, black);
-  set_screen_copy(state.range(1));
-  for (auto _ : state) {
-    logo_motion motion = before;
-    run_logo_frame(motion, scratch, black);
+  frame_times t;
+  for (int i = 0; i < floor_copies; i++) {
+    const int64_t start = frame_begins();
+    blit(backdrop_canvas, flip_pages[0], 0, 0, 0, 0, SCREEN_W, SCREEN_H);
+    t.push_back(cpu_ns() - start);
   }
-  set_screen_copy(1);
-  destroy_bitmap(scratch.backdrop);
-  destroy_bitmap(scratch.layer);
-  destroy_bitmap(scratch.composite);
+  return t;
 }
 
-// --- The text crawl
+// Times between presents, through the platform's observer.
+frame_times between_presents;
+int64_t last_present;
+int presents_wanted;
 
-// Iteration state.range(0) of the scene, after all the ones before it.
-void crawl_iteration(benchmark::State &state)
+void note_present(BITMAP *)
 {
-  const int iteration = int(state.range(0));
+  between_presents.push_back(cpu_ns() - last_present);
+  key[KEY_ESC] = int(between_presents.size()) >= presents_wanted;
+  last_present = frame_begins();
+}
+
+frame_times presents_of(void (*scene)(), int wanted)
+{
+  between_presents.clear();
+  presents_wanted = wanted;
+  key[KEY_ESC] = 0;
+  refresh_observer = note_present;
+  last_present = frame_begins();
+  scene();
+  refresh_observer = nullptr;
+  key[KEY_ESC] = 0;
+  return between_presents;
+}
+
+frame_times logo_frames()
+{
+  return presents_of(logo_scene, 1 << 30);
+}
+
+frame_times flight_frames_timed()
+{
+  return presents_of(free_flight_loop, flight_frames);
+}
+
+// The crawl's shown frames: own work (the show iteration's panel steps and
+// the compose iteration after it) and, apart, the copy of the canvas into
+// the page that presents the frame.
+frame_times crawl_copies;
+int64_t crawl_copy_start;
+
+void note_crawl_present(BITMAP *)
+{
+  crawl_copies.push_back(cpu_ns() - crawl_copy_start);
+  last_present = frame_begins();
+}
+
+frame_times crawl_frames()
+{
+  frame_times work;
+  crawl_copies.clear();
+  refresh_observer = note_crawl_present;
+  last_present = frame_begins();
   start_crawl();
-  for (int i = 1; i < iteration; i++)
+  for (int i = 1; i <= crawl_iterations; i++) {
+    if (i % 2 == 0) {
+      crawl_copy_start = cpu_ns();
+      work.push_back(crawl_copy_start - last_present);
+    }
     run_crawl_iteration(i);
-  std::array<crawl_panel, panel_count> before;
-  std::copy(std::begin(crawl_panels), std::end(crawl_panels), before.begin());
-  set_screen_copy(state.range(1));
-  for (auto _ : state) {
-    std::copy(before.begin(), before.end(), std::begin(crawl_panels));
-    run_crawl_iteration(iteration);
   }
-  set_screen_copy(1);
+  refresh_observer = nullptr;
+  return work;
 }
 
-// --- Start-up
-
-void six_images_loaded(benchmark::State &state)
-{
-  constexpr std::array<const char *, 6> files = {"star2.tga",  "logo.tga",   "txt1_2.tga",
-                                                 "txt2_2.tga", "txt3_3.tga", "dawno.tga"};
-  std::array<BITMAP *, 6> images;
-  for (auto _ : state) {
-    for (size_t i = 0; i < files.size(); i++)
-      images[i] = load_tga((std::string("dat/") + files[i]).c_str(), nullptr);
-    state.PauseTiming();
-    for (BITMAP *image : images) {
-      if (!image) {
-        state.SkipWithError("an image did not load");
-        return;
-      }
-      destroy_bitmap(image);
-    }
-    state.ResumeTiming();
-  }
-}
-
-void drop_assets()
-{
-  for (int k = 0; k < panel_count; k++) {
-    destroy_bitmap(panel_slanted[k]);
-    destroy_bitmap(panel_squashed[k]);
-    destroy_bitmap(text_panels[k]);
-  }
-  for (BITMAP *sprite : star_sprites)
-    destroy_bitmap(sprite);
-  for (BITMAP *bmp : {backdrop_canvas, star_strip, logo_image, title_image, frame_canvas})
-    destroy_bitmap(bmp);
-  destroy_sample(music);
-}
-
-// The whole of start-up's loading. Without a sound driver here, the music
-// is read but no sound system starts. Each run's assets replace the last.
-void all_assets_loaded(benchmark::State &state)
-{
-  for (auto _ : state) {
-    state.PauseTiming();
-    drop_assets();
-    state.ResumeTiming();
-    if (!load_assets())
-      state.SkipWithError("load_assets failed");
-  }
-}
-
-// The console table with one more column: each CPU time over the floor's,
-// taken from the floor's run of the same kind (a single run, or the same
-// statistic over repetitions). CPU time, as the machine may be shared.
-class floor_ratio_reporter : public benchmark::ConsoleReporter {
- public:
-  floor_ratio_reporter()
-      : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_Color : OO_None) {}
-
-  void ReportRuns(const std::vector<Run> &runs) override
-  {
-    std::vector<Run> with_ratio = runs;
-    for (Run &run : with_ratio) {
-      // A spread is no time to compare.
-      if (run.aggregate_name == "stddev" || run.aggregate_name == "cv")
-        continue;
-      if (run.run_name.function_name == floor_name)
-        floor_us[run.aggregate_name] = run.GetAdjustedCPUTime();
-      if (auto floor = floor_us.find(run.aggregate_name); floor != floor_us.end())
-        run.counters[ratio_counter] = run.GetAdjustedCPUTime() / floor->second;
-    }
-    ConsoleReporter::ReportRuns(with_ratio);
-  }
-
- private:
-  std::map<std::string, double> floor_us;
+struct figure {
+  std::string name;
+  frame_times best;
+  int first_frame = 1;  // the number of best[0]
 };
 
-void register_all()
+void print(const figure &f, double floor_us)
 {
-  // With --benchmark_repetitions, the fastest repetition is the one least
-  // disturbed by whatever else the machine runs.
-  auto add = [](const char *name, void (*run)(benchmark::State &)) {
-    return benchmark::RegisterBenchmark(name, run)
-        ->Unit(benchmark::kMicrosecond)
-        ->ComputeStatistics("min", [](const std::vector<double> &v) {
-          return *std::min_element(v.begin(), v.end());
-        });
-  };
-  add(floor_name, full_screen_blit);
-  add("floor/full_screen_blit_round_pages", full_screen_blit_round_pages);
-  add("floor/full_screen_clear", full_screen_clear);
-  add("field/draw_field", field_alone);
-  add("flight/frame", flight_frame)->ArgName("screen_copy")->Arg(1)->Arg(0);
-  // 1: full size; 2: the largest that is shrunk; 170: faded.
-  add("logo/frame", logo_frame)->ArgNames({"frame", "screen_copy"})->ArgsProduct({{1, 2, 170}, {1, 0}});
-  // Odd iterations compose and show nothing. 10 and 11: no panel yet; 800 and
-  // 801: all three on screen.
-  add("crawl/iteration", crawl_iteration)
-      ->ArgNames({"iteration", "screen_copy"})
-      ->Args({10, 1})
-      ->Args({10, 0})
-      ->Args({11, 1})
-      ->Args({800, 1})
-      ->Args({800, 0})
-      ->Args({801, 1});
-  add("startup/six_images", six_images_loaded);
-  add("startup/load_assets", all_assets_loaded);
+  std::vector<int64_t> sorted = f.best;
+  std::sort(sorted.begin(), sorted.end());
+  const double median = sorted[sorted.size() / 2] / 1000.0;
+  const double max = sorted.back() / 1000.0;
+  const size_t at_max = size_t(std::max_element(f.best.begin(), f.best.end()) - f.best.begin());
+  std::printf("%-44s %6zu %10.1f %10.1f %8.2f %8.2f %8zu\n", f.name.c_str(), sorted.size(), median,
+              max, median / floor_us, max / floor_us, at_max + size_t(f.first_frame));
+}
+
+double median_us(frame_times t)
+{
+  std::sort(t.begin(), t.end());
+  return t[t.size() / 2] / 1000.0;
+}
+
+// Per frame and figure, for a closer look: "figure,frame,ns".
+FILE *csv;
+
+void write_csv(const figure &f)
+{
+  if (!csv)
+    return;
+  for (size_t i = 0; i < f.best.size(); i++)
+    std::fprintf(csv, "%s %s,%zu,%lld\n", cold ? "cold" : "warm", f.name.c_str(),
+                 i + size_t(f.first_frame), static_cast<long long>(f.best[i]));
+}
+
+void run_all(int runs)
+{
+  // The stand-in's own screen, kept for the floor's pages and swapped for
+  // a 1x1 one while the scenes present.
+  BITMAP *const full_screen = screen;
+  BITMAP *const tiny_screen = create_bitmap(1, 1);
+
+  figure floor{"floor, full-screen copy", {}};
+  figure logo{"logo", {}}, crawl{"crawl, own work", {}};
+  figure crawl_shown{"crawl, with the copy", {}};
+  figure crawl_copy{"crawl, the copy alone", {}};
+  figure flight{"free flight", {}};
+  for (int run = 0; run < runs; run++) {
+    keep_fastest(floor.best, floor_copies_timed());
+    screen = tiny_screen;
+    keep_fastest(logo.best, logo_frames());
+    const frame_times work = crawl_frames();
+    frame_times shown = work;
+    for (size_t i = 0; i < shown.size(); i++)
+      shown[i] += crawl_copies[i];
+    keep_fastest(crawl.best, work);
+    keep_fastest(crawl_copy.best, crawl_copies);
+    keep_fastest(crawl_shown.best, shown);
+    keep_fastest(flight.best, flight_frames_timed());
+    screen = full_screen;
+  }
+  const double floor_us = median_us(floor.best);
+  std::printf("\n%s: %d runs, the fastest of them per frame; x = over the floor's median\n",
+              cold ? "COLD (caches flushed before every frame)" : "WARM", runs);
+  std::printf("%-44s %6s %10s %10s %8s %8s %8s\n", "figure", "frames", "median_us", "max_us",
+              "median_x", "max_x", "at_frame");
+  print(floor, floor_us);
+  // The first frame of a scene also carries the scene's entry: shown apart.
+  for (figure *f : {&logo, &crawl, &crawl_shown, &crawl_copy, &flight}) {
+    write_csv(*f);
+    print({f->name + ", frame 1 and entry", {f->best.front()}}, floor_us);
+    print({f->name + ", frames 2-" + std::to_string(f->best.size()),
+           frame_times(f->best.begin() + 1, f->best.end()), 2},
+          floor_us);
+  }
 }
 
 }  // namespace
 
 int main(int argc, char **argv)
 {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv))
-    return 1;
+  int runs = 3;
+  bool warm_wanted = true, cold_wanted = true;
+  for (int i = 1; i < argc; i++) {
+    const std::string option = argv[i];
+    if (option == "--runs" && i + 1 < argc)
+      runs = std::max(1, std::atoi(argv[++i]));
+    else if (option == "--warm")
+      cold_wanted = false;
+    else if (option == "--cold")
+      warm_wanted = false;
+    else if (option == "--csv" && i + 1 < argc)
+      csv = std::fopen(argv[++i], "w");
+    else {
+      std::fprintf(stderr, "Usage: show_bench [--runs N] [--warm | --cold] [--csv FILE]\n");
+      return 2;
+    }
+  }
 
   start_headless();
   create_headless_pages();
@@ -268,9 +263,15 @@ int main(int argc, char **argv)
   populate_field();
   crawl_centre_x = SCREEN_W / 2;
 
-  register_all();
-  floor_ratio_reporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
+  if (warm_wanted) {
+    cold = false;
+    run_all(runs);
+  }
+  if (cold_wanted) {
+    cold = true;
+    run_all(runs);
+  }
+  if (csv)
+    std::fclose(csv);
   return 0;
 }

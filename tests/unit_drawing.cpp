@@ -78,6 +78,23 @@ TEST(StretchBlitFast, PicksThePixelsTheLibraryPicks)
   }
 }
 
+// Free flight's clear of the squares its stars drew in: clipped on every
+// side, and empty.
+TEST(FillRectFast, FillsWhatRectfillFills)
+{
+  start_headless();
+  srand(17);
+  for (int n = 0; n < 300; n++) {
+    const int x = rand() % 260 - 30, y = rand() % 200 - 30, w = rand() % 40 - 2, h = rand() % 40 - 2;
+    ASSERT_TRUE(draws_alike(200, 150, 16, n % 2, [&](BITMAP *target, bool use_fast) {
+      if (use_fast)
+        fill_rect_fast(target, x, y, w, h, 0);
+      else if (w > 0 && h > 0)
+        rectfill(target, x, y, x + w - 1, y + h - 1, 0);
+    })) << w << "x" << h << " at " << x << "," << y;
+  }
+}
+
 // The crawl's slant: each panel's rows at every narrower width.
 TEST(StretchBlitFast, SlantsEachCrawlPanelLikeTheLibrary)
 {

@@ -170,6 +170,12 @@ TEST(FreeFlight, OverlayIsDrawnAt9By28AndOnlyVClearsTheScreen)
   EXPECT_FALSE(overlay_on);
   EXPECT_EQ(getpixel(last_shown, 9, 28), green);
   EXPECT_TRUE(same_pixels(screen, last_shown)) << "C cleared the screen";
+
+  // Both pages held the overlay; with it off, neither keeps a trace of it.
+  for (int frame = 0; frame < 2; frame++) {
+    run_flight_frame(flight_frame);
+    EXPECT_EQ(count_other_than(last_shown, green), long(SCREEN_W) * SCREEN_H);
+  }
 }
 
 // The roll of the loop's frames is, bit for bit, an angle that simply keeps

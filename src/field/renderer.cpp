@@ -21,21 +21,39 @@ static constexpr int far_bright_flare_odds = 1160;
 static constexpr int far_flare_odds = 2220;
 
 static constexpr int depth_per_sprite = 50;
+static_assert(field_points_drawn == near_end + far_drawn_end);
+
+// Where this call's squares go; a scratch record when the caller wants none.
+static field_squares scratch_squares;
+static field_squares *squares;
+static int square_count;
+
+static void note_square(int x, int y, int size)
+{
+  squares->x[square_count] = x;
+  squares->y[square_count] = y;
+  squares->size[square_count] = size;
+  square_count++;
+}
 
 // A pixel stands at the centre of the 21x21 cell its sprite would fill.
 static void put_point(BITMAP *target, int colour)
 {
   putpixel(target, proj_x + 10, proj_y + 10, colour);
+  note_square(proj_x + 10, proj_y + 10, 1);
 }
 
 static void put_sprite(BITMAP *target, int k)
 {
   draw_sprite_fast(target, star_sprites[k], proj_x, proj_y);
+  note_square(proj_x, proj_y, star_sprite_size);
 }
 
-void draw_field(BITMAP *target)
+void draw_field(BITMAP *target, field_squares *drawn)
 {
   const view_turn turn = current_view_turn();
+  squares = drawn ? drawn : &scratch_squares;
+  square_count = 0;
 
   // A value is taken for every twinkling point, seen or clipped.
   for (int i = 0; i < near_twinkling_end; i++) {

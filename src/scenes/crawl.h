@@ -23,4 +23,7 @@ void crawl_scene();
 // and the panels at their starting values.
 void start_crawl();
 // Iteration crawl_frame (from 1) after start_crawl and all earlier ones.
+// The scene remembers what it left in frame_canvas, backdrop_canvas, the
+// text images and the panels' bitmaps, and redoes only what changes: from
+// start_crawl on, nothing else may draw in them.
 void run_crawl_iteration(int crawl_frame);

@@ -2,9 +2,11 @@
 
 #include <allegro.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 #include "field/renderer.h"
 #include "show/assets.h"
@@ -43,28 +45,66 @@ static int darkened(int component, int amount)
   return component - amount > 0 ? component - amount : 0;
 }
 
-// Darkens every component of the fade corner by amount. Mask pixels must stay
-// transparent and black cannot get darker, so both are left alone. The layer
-// is a 16-bit memory bitmap, so its rows are read and written in place.
-static void fade_corner(BITMAP *layer, int amount, int black)
+// The fade of one frame as three tables, one per colour component, each
+// giving that component's bits of the darkened pixel: getr16 and makecol16
+// treat the components one by one, so this is the same colour.
+struct fade_tables {
+  uint16_t red[32], green[64], blue[32];
+};
+
+static fade_tables fade_for(int amount)
 {
-  for (int y = fade_first_row; y <= fade_last_row; y++) {
-    uint16_t *row = reinterpret_cast<uint16_t *>(layer->line[y]);
-    for (int x = 0; x <= fade_last_column; x++) {
-      const int pixel = row[x];
-      if (pixel == MASK_COLOR_16 || pixel == black)
-        continue;
-      row[x] = uint16_t(makecol16(darkened(getr16(pixel), amount),
-                                  darkened(getg16(pixel), amount),
-                                  darkened(getb16(pixel), amount)));
-    }
+  fade_tables t;
+  for (int c = 0; c < 32; c++) {
+    t.red[c] = uint16_t(makecol16(darkened(getr16(c << _rgb_r_shift_16), amount), 0, 0));
+    t.blue[c] = uint16_t(makecol16(0, 0, darkened(getb16(c << _rgb_b_shift_16), amount)));
+  }
+  for (int c = 0; c < 64; c++)
+    t.green[c] = uint16_t(makecol16(0, darkened(getg16(c << _rgb_g_shift_16), amount), 0));
+  return t;
+}
+
+// Darkens n pixels of a row of the layer. Mask pixels must stay transparent
+// and black cannot get darker, so both are left alone.
+static void fade_row(uint16_t *row, int n, const fade_tables &t, int black)
+{
+  for (int x = 0; x < n; x++) {
+    const int pixel = row[x];
+    if (pixel == MASK_COLOR_16 || pixel == black)
+      continue;
+    row[x] = uint16_t(t.red[(pixel >> _rgb_r_shift_16) & 31] |
+                      t.green[(pixel >> _rgb_g_shift_16) & 63] |
+                      t.blue[(pixel >> _rgb_b_shift_16) & 31]);
   }
 }
 
+// Each row of the logo image from its first to its last opaque pixel:
+// outside these the layer is transparent. Found on the scene's first frame.
+static opaque_columns logo_opaque[logo_height];
+
+// The field frame on the page, but for the logo's area.
+static void lay_field_around_area(BITMAP *page)
+{
+  const int area_right = area_x + logo_width, area_bottom = area_y + logo_height;
+  blit(background_page, page, 0, 0, 0, 0, SCREEN_W, area_y);
+  blit(background_page, page, 0, area_bottom, 0, area_bottom, SCREEN_W, SCREEN_H - area_bottom);
+  blit(background_page, page, 0, area_y, 0, area_y, area_x, logo_height);
+  blit(background_page, page, area_right, area_y, area_right, area_y, SCREEN_W - area_right,
+       logo_height);
+}
+
+// The frame is built row by row: the layer's row is the logo's row shrunk
+// (and faded in its lower-left corner), laid over the field's row in the
+// composite. The layer is the logo's bottom-left corner at the squashed
+// size, everything else in it transparent, so only the columns of each row
+// that the logo's opaque pixels shrink to are ever made.
 void run_logo_frame(logo_motion &m, const logo_scratch &scratch, int black)
 {
   BITMAP *page = begin_flip();
   m.logo_frame++;
+  if (m.logo_frame == 1)
+    for (int y = 0; y < logo_height; y++)
+      logo_opaque[y] = opaque_columns_of(logo_image, y);
   if (++m.step_toggle == 2) {
     m.step_toggle = 0;
     m.squash_angle += squash_step;
@@ -74,22 +114,46 @@ void run_logo_frame(logo_motion &m, const logo_scratch &scratch, int black)
   else
     m.squash++;
 
-  // The squashed logo keeps to the layer's bottom-left corner.
-  clear_to_color(scratch.layer, MASK_COLOR_16);
   const int lost_rows = m.squash - m.squash / 2;
-  stretch_blit_fast(logo_image, scratch.layer, 0, 0, logo_width, logo_height, 0, lost_rows,
-                    int(logo_width - width_per_squash * m.squash), logo_height - lost_rows);
-  if (m.squash_angle > fade_start_angle) {
+  const int logo_w = int(logo_width - width_per_squash * m.squash);
+  const int logo_h = logo_height - lost_rows;
+  const bool fading = m.squash_angle > fade_start_angle;
+  fade_tables fade{};
+  if (fading) {
     m.fade_phase = float(m.fade_phase + fade_step);
-    const int32_t fade_amount = int32_t(fade_range * sine_of_degrees(m.fade_phase));
-    fade_corner(scratch.layer, fade_amount, black);
+    fade = fade_for(int32_t(fade_range * sine_of_degrees(m.fade_phase)));
+  }
+  // Shifted right and up by half the shrink, so the logo stays centred.
+  const int shift_x = int(width_per_squash * m.squash / 2);
+  const int shift_y = -(m.squash / 4);
+  // The layer's columns that land inside the composite.
+  const int first = std::max(0, -shift_x);
+  const int last = std::min(logo_w, logo_width - shift_x);
+
+  for (int y = 0; y < logo_height; y++) {
+    uint16_t *out = pixel_row(scratch.composite, y);
+    std::memcpy(out, pixel_row(scratch.backdrop, y), logo_width * sizeof(uint16_t));
+    const int layer_y = y - shift_y;
+    if (logo_w <= 0 || logo_h <= 0 || layer_y < lost_rows || layer_y >= logo_height)
+      continue;
+    const int source_y = int(int64_t(layer_y - lost_rows) * logo_height / logo_h);
+    const opaque_columns opaque = logo_opaque[source_y];
+    const int from = std::max(first, first_column_from(logo_width, logo_w, opaque.begin));
+    const int to = std::min(last, first_column_from(logo_width, logo_w, opaque.end));
+    if (from >= to)
+      continue;
+    uint16_t *layer = pixel_row(scratch.layer, layer_y);
+    stretch_row(pixel_row(logo_image, source_y), logo_width, logo_w, from, to - from, layer + from);
+    if (fading && layer_y >= fade_first_row && layer_y <= fade_last_row && from <= fade_last_column)
+      fade_row(layer + from, std::min(to, fade_last_column + 1) - from, fade, black);
+    draw_masked_row(layer + from, to - from, out + from + shift_x);
   }
 
-  blit(scratch.backdrop, scratch.composite, 0, 0, 0, 0, logo_width, logo_height);
-  // Shifted right and up by half the shrink, so the logo stays centred.
-  draw_sprite_fast(scratch.composite, scratch.layer, int(width_per_squash * m.squash / 2),
-                   -(m.squash / 4));
-  blit(background_page, page, 0, 0, 0, 0, SCREEN_W, SCREEN_H);
+  // The first frame's page already holds the field frame: the scene drew it
+  // there. The second frame lays it on the other page around the logo's
+  // area, and after that only the area changes.
+  if (m.logo_frame == 2)
+    lay_field_around_area(page);
   blit(scratch.composite, page, 0, 0, area_x, area_y, logo_width, logo_height);
   end_flip();
 }
@@ -114,7 +178,6 @@ void logo_scene()
   // the scene shows no frame and the show goes on.
   if (logo_backdrop && logo_layer && logo_composite) {
     blit(page, logo_backdrop, area_x, area_y, 0, 0, logo_width, logo_height);
-    clear_bitmap(logo_layer);
     logo_motion motion{};
     do
       run_logo_frame(motion, {logo_backdrop, logo_layer, logo_composite}, black);

@@ -27,4 +27,6 @@ struct logo_scratch {
 };
 
 // Advances m by one frame, composes that frame on the back page and shows it.
+// Frame 1's page must hold the field frame saved in background_page, and
+// the logo's area is all that later frames draw on each page.
 void run_logo_frame(logo_motion &m, const logo_scratch &scratch, int black);

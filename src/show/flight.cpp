@@ -6,6 +6,7 @@
 
 #include "field/projection.h"
 #include "field/renderer.h"
+#include "show/drawing.h"
 #include "show/pages.h"
 
 bool overlay_on;
@@ -35,6 +36,33 @@ void advance_roll(int flight_frame)
   roll_angle = float(double(roll_angle) + roll_rate * double(sin_deg(q)));
   if (roll_angle >= roll_wrap_at)
     roll_angle -= roll_wrap_turns;
+}
+
+// What the last frame drawn on each flip page left there besides black,
+// so that the next frame on it clears only that. page is NULL while the
+// page's content is not known.
+struct page_drawing {
+  BITMAP *page;
+  field_squares field;
+  int overlay_w, overlay_h;  // 0 when no overlay was drawn
+};
+static page_drawing page_drawings[2];
+
+void forget_flight_pages()
+{
+  for (page_drawing &d : page_drawings)
+    d.page = nullptr;
+}
+
+static void clear_last_drawing(BITMAP *page, page_drawing &d)
+{
+  if (d.page != page) {
+    clear_bitmap(page);
+    return;
+  }
+  for (int i = 0; i < field_points_drawn; i++)
+    fill_rect_fast(page, d.field.x[i], d.field.y[i], d.field.size[i], d.field.size[i], 0);
+  fill_rect_fast(page, overlay_x, overlay_y, d.overlay_w, d.overlay_h, 0);
 }
 
 static void take_key(int c)
@@ -73,13 +101,19 @@ static void steer()
 bool run_flight_frame(int &flight_frame)
 {
   BITMAP *page = begin_flip();
-  clear_bitmap(page);
+  page_drawing &drawing = page_drawings[back_page_index];
+  clear_last_drawing(page, drawing);
   if (flight_frame < roll_ramp_end)
     flight_frame++;
   advance_roll(flight_frame);
-  draw_field(page);
-  if (overlay_on && overlay_sprite)
+  draw_field(page, &drawing.field);
+  drawing.overlay_w = drawing.overlay_h = 0;
+  if (overlay_on && overlay_sprite) {
     draw_sprite(page, overlay_sprite, overlay_x, overlay_y);
+    drawing.overlay_w = overlay_sprite->w;
+    drawing.overlay_h = overlay_sprite->h;
+  }
+  drawing.page = page;
   end_flip();
 
   if (keypressed())
@@ -90,6 +124,7 @@ bool run_flight_frame(int &flight_frame)
 
 void free_flight_loop()
 {
+  forget_flight_pages();
   int flight_frame = 0;
   while (run_flight_frame(flight_frame)) {
   }

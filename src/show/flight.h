@@ -17,6 +17,10 @@ void free_flight_loop();
 // `flight_frame` is the loop's frame counter, advanced here.
 bool run_flight_frame(int &flight_frame);
 
+// The next frame on each flip page clears it whole. Needed whenever
+// something other than run_flight_frame has drawn on the pages.
+void forget_flight_pages();
+
 // Turns roll_angle by this frame's step of the roll's ramp.
 void advance_roll(int flight_frame);
 
