@@ -103,21 +103,26 @@ static void fit_picture()
 
 // 5-6-5 to 8-8-8 by repeating each field's top bits, which a 16-bit
 // display's conversion undoes exactly.
+static void widen_row(const uint16_t *__restrict from, uint32_t *__restrict to, int n)
+{
+  for (int x = 0; x < n; x++) {
+    const uint32_t p = from[x];
+    const uint32_t r = p >> 11, g = (p >> 5) & 63, b = p & 31;
+    to[x] = ((r << 3 | r >> 2) << 16) | ((g << 2 | g >> 4) << 8) | (b << 3 | b >> 2);
+  }
+}
+
 static void widen_rows(BITMAP *bmp)
 {
   void *pixels;
   int pitch;
   if (SDL_LockTexture(texture, nullptr, &pixels, &pitch) != 0)
     return;
-  for (int y = 0; y < bmp->h; y++) {
-    const auto *from = reinterpret_cast<const uint16_t *>(bmp->line[y]);
-    auto *to = reinterpret_cast<uint32_t *>(static_cast<unsigned char *>(pixels) + size_t(y) * size_t(pitch));
-    for (int x = 0; x < bmp->w; x++) {
-      const uint32_t p = from[x];
-      const uint32_t r = p >> 11, g = (p >> 5) & 63, b = p & 31;
-      to[x] = ((r << 3 | r >> 2) << 16) | ((g << 2 | g >> 4) << 8) | (b << 3 | b >> 2);
-    }
-  }
+  const int w = bmp->w, h = bmp->h;  // locals, so the stores cannot move them
+  for (int y = 0; y < h; y++)
+    widen_row(reinterpret_cast<const uint16_t *>(bmp->line[y]),
+              reinterpret_cast<uint32_t *>(static_cast<unsigned char *>(pixels) + size_t(y) * size_t(pitch)),
+              w);
   SDL_UnlockTexture(texture);
 }
 
