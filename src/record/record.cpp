@@ -185,7 +185,9 @@ int main(int argc, char **argv)
     report_progress();
     fputc('\n', stderr);
   }
-  if (show_status != 0)
+  // Start-up failed; a stop signal still ends the show normally, and what
+  // it showed until then is kept.
+  if (show_status == 1)
     return 1;
 
   bool recorded = finish_encoder() && !encoder_broken;
@@ -199,6 +201,6 @@ int main(int argc, char **argv)
   if (music_frame >= 0)
     fprintf(stderr, "; the music starts after frame %lld", static_cast<long long>(music_frame));
   fputc('\n', stderr);
-  return 0;
+  return show_status;
 }
 END_OF_MAIN()

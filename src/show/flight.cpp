@@ -6,6 +6,7 @@
 
 #include "field/projection.h"
 #include "field/renderer.h"
+#include "platform/platform.h"
 #include "show/pages.h"
 
 bool overlay_on;
@@ -85,7 +86,7 @@ bool run_flight_frame(int &flight_frame)
   if (keypressed())
     take_key(readkey() & 0xff);
   steer();
-  return !key[KEY_SPACE] && !key[KEY_ESC];
+  return !key[KEY_SPACE] && !key[KEY_ESC] && !stop_requested();
 }
 
 void free_flight_loop()
