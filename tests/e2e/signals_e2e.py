@@ -48,6 +48,8 @@ class Run:
         self.show = subprocess.Popen([SHOW], cwd=play, env=env, stdout=subprocess.PIPE,
                                      stderr=subprocess.STDOUT, text=True,
                                      preexec_fn=background_start if background else None)
+
+    def wait_for_window(self):
         self.x.wait_for_window(self.show)
         self.opened = time.monotonic()
 
@@ -87,6 +89,7 @@ class Run:
 def session(root, background, play):
     run = Run(root, background)
     try:
+        run.wait_for_window()
         return play(run)
     finally:
         run.close()
