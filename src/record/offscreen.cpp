@@ -2,22 +2,15 @@
 
 #include <allegro.h>
 
-#include <string>
-#include <utility>
-#include <vector>
-
 #include "platform/offscreen.h"
 
-void (*sample_started)(const char *path, bool loop) = nullptr;
-
-static std::vector<std::pair<const SAMPLE *, std::string>> sample_files;
+void (*sample_started)(const SAMPLE *sample, bool loop) = nullptr;
 
 extern "C" {
 
 int __real__install_allegro_version_check(int system_id, int *errno_ptr,
                                           int (*atexit_ptr)(void (*)()), int version);
 int __real_install_sound(int digi, int midi, const char *cfg_path);
-SAMPLE *__real_load_sample(const char *filename);
 int __real_play_sample(const SAMPLE *spl, int vol, int pan, int freq, int loop);
 
 int __wrap__install_allegro_version_check(int, int *errno_ptr, int (*atexit_ptr)(void (*)()),
@@ -41,23 +34,10 @@ int __wrap_install_sound(int, int, const char *cfg_path)
   return __real_install_sound(DIGI_NONE, MIDI_NONE, cfg_path);
 }
 
-SAMPLE *__wrap_load_sample(const char *filename)
-{
-  SAMPLE *spl = __real_load_sample(filename);
-  if (spl)
-    sample_files.emplace_back(spl, filename);
-  return spl;
-}
-
 int __wrap_play_sample(const SAMPLE *spl, int vol, int pan, int freq, int loop)
 {
-  if (sample_started) {
-    const char *path = "";
-    for (const auto &[loaded, file] : sample_files)
-      if (loaded == spl)
-        path = file.c_str();
-    sample_started(path, loop != 0);
-  }
+  if (sample_started)
+    sample_started(spl, loop != 0);
   return __real_play_sample(spl, vol, pan, freq, loop);
 }
 }

@@ -8,10 +8,10 @@
 //   set_gfx_mode     a stand-in driver of the size asked for, and a memory
 //                    bitmap as the screen (GFX_TEXT drops it again)
 //   install_sound    the library's silent driver
-//   load_sample      also notes the file a sample came from
 //   play_sample      also reports the start to sample_started
 #pragma once
 
-// Called when the show starts a sample: the file it was loaded from (empty
-// if it was not loaded from a file) and whether it loops.
-extern void (*sample_started)(const char *path, bool loop);
+#include <allegro.h>
+
+// Called when the show starts a sample, with the sample and whether it loops.
+extern void (*sample_started)(const SAMPLE *sample, bool loop);
