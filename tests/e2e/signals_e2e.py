@@ -123,8 +123,8 @@ def background(root):
 
 
 def measure(root):
-    """Storms of 1 to 20 signals at random moments of any scene until the
-    total is sent; every one of them must end the show normally."""
+    """Storms of up to 20 signals at random moments of any scene, each until
+    the show has ended, normally every time, until the total is sent."""
     total, runs, rng = int(sys.argv[4]), 0, random.Random()
     sent = 0
     while sent < total:
