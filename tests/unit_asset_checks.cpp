@@ -101,7 +101,8 @@ bytes extensible(const bytes &format, int tag)
 {
   bytes b = format;
   put(b, 0, 0xfffe);
-  b.insert(b.end(), {22, 0, 16, 0, 3, 0, 0, 0, uint8_t(tag), 0, 0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xaa, 0, 0x38, 0x9b, 0x71});
+  b.insert(b.end(), {22, 0, 16, 0, 3, 0, 0, 0, uint8_t(tag), 0, 0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xaa,
+                     0, 0x38, 0x9b, 0x71});
   return b;
 }
 
@@ -137,24 +138,30 @@ TEST(AssetFiles, EveryLayoutOfTheSameSoundPlaysTheSameSamples)
   bytes sound(plain.begin() + 44, plain.end());
   for (size_t i = 0; i < sound.size(); i++)
     sound[i] = uint8_t(i * 7);
-  const bytes fmt = block("fmt ", format), data = block("data", sound), list = block("LIST", {'I', 'N', 'F', 'O', 'a', 'b', 'c'});
+  bytes odd_sound = sound;
+  odd_sound.push_back(9);
+  const bytes fmt = block("fmt ", format), data = block("data", sound);
+  const bytes list = block("LIST", {'I', 'N', 'F', 'O', 'a', 'b', 'c'});
   const bytes fact = block("fact", {0xe8, 3, 0, 0}), cue = block("cue ", {0, 0, 0, 0});
+  const bytes endless = {'j', 'u', 'n', 'k', 0xff, 0xff, 0xff, 0xff};
   const std::pair<const char *, bytes> layouts[] = {
       {"plain", riff({fmt, data})},
       {"odd LIST padded before the sound", riff({fmt, list, data})},
       {"LIST, fact and cue before and after", riff({list, fmt, fact, cue, data, cue, list, fact})},
       {"extensible PCM", riff({block("fmt ", extensible(format, 1)), data})},
       {"a second block of sound, never read", riff({fmt, data, block("data", bytes(64, 0x55))})},
-      {"an odd byte after the last whole frame", riff({fmt, block("data", [&] { bytes b = sound; b.push_back(9); return b; }()), list})},
-      {"a block with a length of -1 after the sound", [&] { bytes b = riff({fmt, data}); b.insert(b.end(), {'j', 'u', 'n', 'k', 0xff, 0xff, 0xff, 0xff}); return b; }()},
+      {"an odd byte after the last whole frame", riff({fmt, block("data", odd_sound), list})},
+      {"a block with a length of -1 after the sound", riff({fmt, data, endless})},
   };
   for (const auto &[name, content] : layouts) {
     const std::string path = testing::TempDir() + "layout.wav";
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char *>(content.data()), std::streamsize(content.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char *>(content.data()), std::streamsize(content.size()));
     std::string problem;
     SAMPLE *played = load_checked_wav(path.c_str(), problem);
     ASSERT_TRUE(played) << name << ": " << problem;
-    EXPECT_TRUE(played->bits == 16 && played->stereo && played->freq == 44100 && played->len == 1000) << name;
+    EXPECT_TRUE(played->bits == 16 && played->stereo && played->freq == 44100 && played->len == 1000)
+        << name;
     // 16-bit samples, signed in the file, unsigned in the library's memory.
     const auto *samples = static_cast<const uint16_t *>(played->data);
     for (unsigned i = 0; i < 2000; i++)
@@ -204,11 +211,14 @@ TEST(AssetFiles, DamagedOrMislabelledFilesAreRefusedWithTheirReason)
       {music, patched(good, 12, {'d', 'a', 't', 'a'}), "Its sound comes before the block that gives its format"},
       // Read without the pad byte, as the library's own loader did, or with a
       // length that reaches back: sox finds no sound in either.
-      {music, riff({good_format, block("LIST", {'a', 'b', 'c'}, false), good_data}), "Its 'LIST' block has an odd length and no pad byte after it"},
-      {music, riff({good_format, {'j', 'u', 'n', 'k', 0xf8, 0xff, 0xff, 0xff}, good_data}), "It ends inside its 'junk' block, before any sound"},
+      {music, riff({good_format, block("LIST", {'a', 'b', 'c'}, false), good_data}),
+       "Its 'LIST' block has an odd length and no pad byte after it"},
+      {music, riff({good_format, {'j', 'u', 'n', 'k', 0xf8, 0xff, 0xff, 0xff}, good_data}),
+       "It ends inside its 'junk' block, before any sound"},
       {music, riff({good_format, {0, 1, 2, 3, 4, 5, 6, 7}, good_data}), "It is damaged after its 'fmt ' block"},
       {music, riff({block("fmt ", extensible(format, 3)), good_data}), "It is not plain PCM sound (its format is 3)"},
-      {music, riff({block("fmt ", cut(extensible(format, 1), 30)), good_data}), "Its extensible format block is cut short"},
+      {music, riff({block("fmt ", cut(extensible(format, 1), 30)), good_data}),
+       "Its extensible format block is cut short"},
       {music, patched(good, 40, {0x10, 0, 0, 0x80}), "It is cut short: it claims 2147483664 bytes"},
   };
   for (const auto &[as, content, reason] : cases) {

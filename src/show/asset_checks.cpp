@@ -191,7 +191,8 @@ struct sound_layout {
 
 // The tail of the GUID that marks a WAVE_FORMAT_EXTENSIBLE sub-format as one
 // of the plain tags; its first two bytes are that tag.
-static constexpr std::array<unsigned char, 14> guid_tail = {0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xaa, 0, 0x38, 0x9b, 0x71};
+static constexpr std::array<unsigned char, 14> guid_tail = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                                                             0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71};
 static constexpr int pcm_tag = 1;
 static constexpr int extensible_tag = 0xfffe;
 static constexpr int extensible_format_size = 40;
@@ -331,14 +332,16 @@ SAMPLE *load_checked_wav(const char *path, std::string &problem)
   problem = wav_problem(file.get(), size, layout);
   if (!problem.empty())
     return nullptr;
-  SAMPLE *sample = create_sample(layout.bits, layout.channels == 2 ? TRUE : FALSE, layout.rate, int(layout.frames));
+  SAMPLE *sample =
+      create_sample(layout.bits, layout.channels == 2 ? TRUE : FALSE, layout.rate, int(layout.frames));
   if (!sample) {
     problem = "There is not enough memory for its sound";
     return nullptr;
   }
   const size_t bytes = size_t(layout.frames) * size_t(layout.channels * layout.bits / 8);
   auto *data = static_cast<unsigned char *>(sample->data);
-  if (fseek(file.get(), long(layout.data_at), SEEK_SET) != 0 || fread(data, 1, bytes, file.get()) != bytes) {
+  if (fseek(file.get(), long(layout.data_at), SEEK_SET) != 0 ||
+      fread(data, 1, bytes, file.get()) != bytes) {
     destroy_sample(sample);
     problem = "It cannot be read to its end";
     return nullptr;

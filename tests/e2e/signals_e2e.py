@@ -27,6 +27,9 @@ STOP = [signal.SIGINT, signal.SIGTERM, signal.SIGHUP, signal.SIGQUIT]
 BACKGROUND_IGNORES = [signal.SIGINT, signal.SIGQUIT]
 # From the window's appearance: the title card, the logo, the crawl, free flight.
 SCENE_STARTS = {"title": 0.8, "logo": 5.2, "crawl": 10.6, "flight": 33.0}
+# Each scene, from the opening pause on, and the moments that fall in it.
+SCENES = [("pause", (0.0, 0.7)), ("title", (0.9, 4.9)), ("logo", (5.3, 10.3)),
+          ("crawl", (10.7, 32.0)), ("flight", (33.1, 40.0))]
 
 
 def background_start():
@@ -123,15 +126,14 @@ def background(root):
 
 
 def measure(root):
-    """Storms of up to 20 signals at random moments of any scene, each until
+    """Storms of up to 20 signals at random moments of a scene drawn at random, each until
     the show has ended, normally every time, until the total is sent."""
     total, runs, rng = int(sys.argv[4]), 0, random.Random()
     sent = 0
     while sent < total:
         background = rng.random() < 0.5
-        at = rng.uniform(0, SCENE_STARTS["flight"] + 5)
-        scene = max((s for s, t in SCENE_STARTS.items() if t <= at), key=SCENE_STARTS.get,
-                    default="pause")
+        scene, at = rng.choice(SCENES)
+        at = rng.uniform(*at)
 
         def play(run):
             run.wait_until(at)
