@@ -3,18 +3,23 @@
 #include <gtest/gtest.h>
 
 #include <malloc.h>
+#include <pthread.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <string>
-#include <utility>
+#include <thread>
 
 #include "field/points.h"
 #include "field/projection.h"
@@ -244,29 +249,87 @@ TEST(Screenshot, SHeldForAHundredFramesSavesEachWholeAndKeepsNothingElse)
   fs::remove_all(folder);
 }
 
-// Limits fail the write as a full disk or a used-up process would, even for root.
-TEST(Screenshot, AWriteThatFailsLeavesTheLastOneAndNothingElse)
+// Whatever lies under the draft's name, and whatever stops the write (limits
+// fail it as a full disk or a used-up process would, even for root): the
+// last screenshot stays, the thing under the name is left as it was, nothing
+// outside the name is touched and no draft remains.
+TEST(Screenshot, AFailedOneLeavesTheLastOneWhatItFoundAndNoDraft)
 {
   start_headless(320, 240);
-  fs::path folder = enter_scratch_folder();
+  catch_stop_signals();  // as the show does: SIGXFSZ ignored
+  const fs::path folder = enter_scratch_folder(), draft = "qirboSho.pcx.part";
+  std::ofstream("mine") << "the user's own";
   save_screenshot();
   const std::string kept = file_bytes(screenshot_name);
-  // The next picture's size, so that a write can fail at its very last byte.
+  // The next picture differs, and its size lets a write fail at its last byte.
   rectfill(screen, 0, 0, 99, 99, makecol16(0, 255, 0));
   save_screenshot();
   const rlim_t full_size = fs::file_size(screenshot_name);
-  std::ofstream(screenshot_name, std::ios::binary) << kept;
 
-  signal(SIGXFSZ, SIG_IGN);
-  const std::pair<int, rlim_t> limits[] = {
-      {RLIMIT_NOFILE, 0}, {RLIMIT_FSIZE, 4096}, {RLIMIT_FSIZE, full_size - 1}};
-  for (auto [resource, limit] : limits) {
-    const rlim_t before = set_soft_limit(resource, limit);
+  struct trial {
+    const char *name;
+    std::function<void()> plant;
+    int resource;
+    rlim_t limit;
+  };
+  const trial trials[] = {
+      {"link to a file", [&] { fs::create_symlink(folder / "mine", draft); }, RLIMIT_FSIZE, RLIM_INFINITY},
+      {"dangling link", [&] { fs::create_symlink(folder / "new", draft); }, RLIMIT_FSIZE, RLIM_INFINITY},
+      {"pipe", [&] { mkfifo(draft.c_str(), 0644); }, RLIMIT_FSIZE, RLIM_INFINITY},
+      {"empty folder", [&] { fs::create_directory(draft); }, RLIMIT_FSIZE, RLIM_INFINITY},
+      {"no file slot", [] {}, RLIMIT_NOFILE, 0},
+      {"size limit", [] {}, RLIMIT_FSIZE, 4096},
+      {"size limit at the last byte", [] {}, RLIMIT_FSIZE, full_size - 1},
+  };
+  for (const trial &t : trials) {
+    std::ofstream(screenshot_name, std::ios::binary) << kept;
+    t.plant();
+    const fs::file_type planted = fs::symlink_status(draft).type();
+    const rlim_t before = set_soft_limit(t.resource, t.limit);
+    alarm(10);  // a draft opened on the pipe would wait here for a reader
     save_screenshot();
-    set_soft_limit(resource, before);
-    EXPECT_EQ(file_bytes(screenshot_name), kept) << "limit " << limit;
-    EXPECT_EQ(files_in(folder), 1) << "a partial file is left behind";
+    alarm(0);
+    set_soft_limit(t.resource, before);
+    EXPECT_EQ(file_bytes(screenshot_name), kept) << t.name;
+    EXPECT_EQ(fs::symlink_status(draft).type(), planted) << t.name;
+    EXPECT_EQ(file_bytes("mine"), "the user's own") << t.name;
+    EXPECT_FALSE(fs::exists(folder / "new")) << t.name;
+    fs::remove(draft);
   }
+  EXPECT_EQ(files_in(folder), 2) << "a draft or a stray file is left behind";
+  fs::remove_all(folder);
+}
+
+// A draft left by a run that died is replaced; a storm of stop signals
+// during the writes only asks the show to end.
+TEST(Screenshot, AStaleDraftGivesWayAndSignalsDuringTheWriteLeaveNoDraft)
+{
+  start_headless(320, 240);
+  catch_stop_signals();
+  const fs::path folder = enter_scratch_folder();
+  std::ofstream("qirboSho.pcx.part") << "stale";
+  save_screenshot();
+  EXPECT_TRUE(screenshot_shows_screen());
+  EXPECT_FALSE(fs::exists("qirboSho.pcx.part"));
+
+  const pthread_t drawing = pthread_self();
+  std::atomic<bool> storming = true;
+  std::thread storm([&] {
+    for (int n = 0; storming; n++) {
+      pthread_kill(drawing, n % 2 ? SIGTERM : SIGHUP);
+      usleep(50);
+    }
+  });
+  for (int shot = 0; shot < 20; shot++) {
+    putpixel(screen, shot, 0, makecol16(255, 255, 255));
+    save_screenshot();
+    EXPECT_TRUE(screenshot_shows_screen()) << "screenshot " << shot;
+  }
+  storming = false;
+  storm.join();
+  EXPECT_TRUE(stop_requested());
+  EXPECT_EQ(files_in(folder), 1) << "a draft is left behind";
+  stop_signal = 0;
   fs::remove_all(folder);
 }
 

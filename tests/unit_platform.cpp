@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -40,6 +41,37 @@ TEST(Pacing, VeryLateFrameStartsAFreshScheduleInsteadOfRushing)
   EXPECT_EQ(pace_refresh(pacer, late), 0);
   EXPECT_EQ(pace_refresh(pacer, late + 1'000), period - 1'000)
       << "the frame after a stall waits a full period again";
+}
+
+bool handled_by(int number, void (*handler)(int))
+{
+  struct sigaction current;
+  sigaction(number, nullptr, &current);
+  return current.sa_handler == handler;
+}
+
+// As the library starts, its handlers replace default and ignored ones alike.
+// The show's replace them in turn, what was ignored at start stays ignored,
+// and a signal held back meanwhile arrives once the show's are in.
+TEST(StopSignals, ReplaceTheLibrarysKeepWhatWasIgnoredAndLetHeldOnesIn)
+{
+  signal(SIGQUIT, SIG_IGN);
+  hold_stop_signals();
+  void (*library)(int) = [](int) { abort(); };
+  for (int number : {SIGINT, SIGTERM, SIGQUIT})
+    signal(number, library);
+  raise(SIGTERM);
+  EXPECT_FALSE(stop_requested()) << "a signal got through before the show's handlers";
+  catch_stop_signals();
+  EXPECT_EQ(stop_signal, SIGTERM);
+  raise(SIGQUIT);
+  raise(SIGHUP);
+  raise(SIGINT);
+  raise(SIGXFSZ);
+  EXPECT_EQ(stop_signal, SIGTERM) << "the first signal is the one that asked";
+  EXPECT_TRUE(handled_by(SIGQUIT, SIG_IGN) && handled_by(SIGXFSZ, SIG_IGN));
+  EXPECT_FALSE(handled_by(SIGINT, library) || handled_by(SIGHUP, SIG_DFL));
+  stop_signal = 0;
 }
 
 // The test program lives in build/tests, so beside it are build/share/... and

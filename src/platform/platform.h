@@ -80,3 +80,25 @@ extern int64_t retrace_waits;        // count of wait_retrace calls
 extern void (*refresh_observer)(BITMAP *visible);
 // Replaces how pages are made (for tests that need a page to be missing).
 extern BITMAP *(*page_maker)();
+
+// Signals from outside. The library's own handlers for these shut it down
+// from inside the handler, under a frame being drawn; the show's only note
+// the request, and each scene ends at its next Escape test instead.
+#include <csignal>
+
+// The number of the signal that asked the show to end; 0 while none has.
+extern volatile sig_atomic_t stop_signal;
+
+// Before the library starts: notes which of SIGINT, SIGTERM, SIGHUP and
+// SIGQUIT the show was started with ignored, and holds the others back until
+// catch_stop_signals, so that none reaches the library's handlers.
+void hold_stop_signals();
+
+// Right after the library has started (and again after it closed): installs
+// the show's handlers for SIGINT, SIGTERM, SIGHUP and SIGQUIT, leaving those
+// ignored at start ignored, ignores SIGXFSZ, and lets held signals in.
+void catch_stop_signals();
+
+// True once the show has been asked to end from outside: by a signal, or by
+// the viewer closing its window.
+bool stop_requested();

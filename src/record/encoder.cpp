@@ -1,6 +1,7 @@
 #include "record/encoder.h"
 
 #include <array>
+#include <bit>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -53,19 +54,45 @@ static std::string seconds(long long frames)
   return text;
 }
 
-std::vector<std::string> mux_command(const encoder_plan &plan, const std::string &music,
-                                     bool loop, long long music_frame, long long frames)
+std::string music_draft(const encoder_plan &plan)
+{
+  return plan.video + ".music.raw";
+}
+
+bool write_music(const SAMPLE *sample, bool loop, const std::string &path, music_track &track)
+{
+  track = {path, sample->bits, sample->stereo ? 2 : 1, sample->freq, loop};
+  const size_t bytes = size_t(sample->len) * size_t(track.channels) * size_t(track.bits / 8);
+  FILE *file = fopen(path.c_str(), "wb");
+  if (!file)
+    return false;
+  const bool written = fwrite(sample->data, 1, bytes, file) == bytes;
+  return fclose(file) == 0 && written;
+}
+
+// The sample's data as ffmpeg names its raw form.
+static const char *raw_format(int bits)
+{
+  if (bits == 8)
+    return "u8";
+  return std::endian::native == std::endian::little ? "u16le" : "u16be";
+}
+
+std::vector<std::string> mux_command(const encoder_plan &plan, const music_track &music,
+                                     long long music_frame, long long frames)
 {
   std::vector<std::string> command = {"ffmpeg", "-hide_banner", "-loglevel", "error", "-nostdin",
                                       "-y", "-i", video_draft(plan)};
-  if (!music.empty()) {
+  if (!music.raw_file.empty()) {
     // Looped without end, delayed by the frames before the show started it
     // and cut with the video.
-    if (loop)
+    if (music.loop)
       command.insert(command.end(), {"-stream_loop", "-1"});
     char delay[64];
     snprintf(delay, sizeof delay, "adelay=delays=%.3f:all=1", music_frame * 1000.0 / video_rate);
-    command.insert(command.end(), {"-i", music, "-map", "0:v", "-map", "1:a", "-af", delay});
+    command.insert(command.end(), {"-f", raw_format(music.bits), "-ar", std::to_string(music.rate),
+                                   "-ac", std::to_string(music.channels), "-i", music.raw_file,
+                                   "-map", "0:v", "-map", "1:a", "-af", delay});
   } else {
     command.insert(command.end(), {"-map", "0:v"});
   }

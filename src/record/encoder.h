@@ -20,11 +20,28 @@ std::string video_draft(const encoder_plan &plan);
 // The ffmpeg command that reads w x h frames from its standard input.
 std::vector<std::string> encoder_command(const encoder_plan &plan, int w, int h);
 
+// The music as the show plays it: the loaded sample's own data, in the
+// library's form (unsigned samples, 16-bit ones in the machine's order).
+struct music_track {
+  std::string raw_file;  // empty when the show started no music
+  int bits = 0;
+  int channels = 0;
+  int rate = 0;
+  bool loop = false;
+};
+
+// Where the music's samples wait for the final video: beside it.
+std::string music_draft(const encoder_plan &plan);
+
+// Writes the sample's data to `path` and describes it in `track`; false when
+// the file cannot be written whole.
+bool write_music(const SAMPLE *sample, bool loop, const std::string &path, music_track &track);
+
 // The ffmpeg command that makes the final video from the draft, with the
-// music starting after `music_frame` frames when `music` is not empty,
-// looped or not, and everything cut to `frames` frames.
-std::vector<std::string> mux_command(const encoder_plan &plan, const std::string &music,
-                                     bool loop, long long music_frame, long long frames);
+// music starting after `music_frame` frames when there is music, looped or
+// not, and everything cut to `frames` frames.
+std::vector<std::string> mux_command(const encoder_plan &plan, const music_track &music,
+                                     long long music_frame, long long frames);
 
 // Starts ffmpeg for frames of the given size; false when it cannot be run.
 bool start_encoder(const encoder_plan &plan, int w, int h);

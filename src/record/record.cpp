@@ -47,8 +47,8 @@ static size_t next_event;
 static int64_t frames_done;
 static int64_t frames_expected;
 static bool encoder_broken;
-static std::string music_file;
-static bool music_loops;
+static music_track music;
+static bool music_lost;
 static int64_t music_frame = -1;
 static std::chrono::steady_clock::time_point started_at;
 
@@ -92,13 +92,17 @@ static void record_frame(BITMAP *visible)
     report_progress();
 }
 
-static void note_music(const char *path, bool loop)
+// The video carries the very samples the show plays, whatever file layout
+// they were read from.
+static void note_music(const SAMPLE *sample, bool loop)
 {
   if (music_frame >= 0)
     return;
-  music_file = path;
-  music_loops = loop;
   music_frame = frames_done;
+  if (!plan.video.empty() && !write_music(sample, loop, music_draft(plan), music)) {
+    music_lost = true;
+    fprintf(stderr, "\nshow-record: cannot write the music beside %s\n", plan.video.c_str());
+  }
 }
 
 // Reads the options into plan and the key events; false with a message when
@@ -151,10 +155,11 @@ static bool read_options(int argc, char **argv, bool &help)
 // played it, and removes the draft.
 static bool finish_video(bool draft_whole)
 {
-  bool muxed = draft_whole &&
-               run_command(mux_command(plan, music_file, music_loops, music_frame, frames_done));
+  bool muxed = draft_whole && !music_lost &&
+               run_command(mux_command(plan, music, music_frame, frames_done));
   std::error_code ignored;
   std::filesystem::remove(video_draft(plan), ignored);
+  std::filesystem::remove(music_draft(plan), ignored);
   return muxed;
 }
 
@@ -188,7 +193,9 @@ int main(int argc, char **argv)
     report_progress();
     fputc('\n', stderr);
   }
-  if (show_status != 0)
+  // Start-up failed; a stop signal still ends the show normally, and what
+  // it showed until then is kept.
+  if (show_status == 1)
     return 1;
 
   bool recorded = finish_encoder() && !encoder_broken;
@@ -202,6 +209,6 @@ int main(int argc, char **argv)
   if (music_frame >= 0)
     fprintf(stderr, "; the music starts after frame %lld", static_cast<long long>(music_frame));
   fputc('\n', stderr);
-  return 0;
+  return show_status;
 }
 END_OF_MAIN()

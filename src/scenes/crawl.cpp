@@ -11,6 +11,7 @@
 
 #include "field/projection.h"
 #include "field/renderer.h"
+#include "platform/platform.h"
 #include "show/assets.h"
 #include "show/drawing.h"
 #include "show/pages.h"
@@ -335,5 +336,5 @@ void crawl_scene()
   do {
     crawl_frame++;
     run_crawl_iteration(crawl_frame);
-  } while (crawl_frame < last_iteration && !key[KEY_ESC]);
+  } while (crawl_frame < last_iteration && !key[KEY_ESC] && !stop_requested());
 }

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "field/renderer.h"
+#include "platform/platform.h"
 #include "show/assets.h"
 #include "show/drawing.h"
 #include "show/pages.h"
@@ -181,7 +182,7 @@ void logo_scene()
     logo_motion motion{};
     do
       run_logo_frame(motion, {logo_backdrop, logo_layer, logo_composite}, black);
-    while (motion.logo_frame < last_frame && !key[KEY_ESC]);
+    while (motion.logo_frame < last_frame && !key[KEY_ESC] && !stop_requested());
   }
   for (BITMAP *bmp : scratch)
     if (bmp)

@@ -21,7 +21,7 @@ void title_card()
   // so whatever was typed stays queued for the free-flight loop.
   for (int32_t title_ticks = 1;; title_ticks++) {
     wait_retrace();
-    if (title_ticks == title_waits || key[KEY_ESC])
+    if (title_ticks == title_waits || key[KEY_ESC] || stop_requested())
       break;
   }
   clear_bitmap(screen);

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -179,18 +180,37 @@ std::string tga_file_problem(const char *path, int need_w, int need_h)
   return file ? tga_problem(file.get(), size, need_w, need_h) : problem;
 }
 
-struct sound_format {
-  bool known;
-  int channels;
-  int bits;
+// Where the sound lies in a WAV file and what it is.
+struct sound_layout {
+  int channels = 0;
+  int bits = 0;
+  int rate = 0;
+  int64_t data_at = 0;
+  int64_t frames = 0;
 };
 
-static std::string format_problem(const unsigned char *block, sound_format &format)
+// The tail of the GUID that marks a WAVE_FORMAT_EXTENSIBLE sub-format as one
+// of the plain tags; its first two bytes are that tag.
+static constexpr std::array<unsigned char, 14> guid_tail = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                                                             0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71};
+static constexpr int pcm_tag = 1;
+static constexpr int extensible_tag = 0xfffe;
+static constexpr int extensible_format_size = 40;
+
+// The format block: `length` bytes of it in `block` (at most 40).
+static std::string format_problem(const unsigned char *block, uint32_t length, sound_layout &layout)
 {
-  const int tag = le16(block), channels = le16(block + 2), bits = le16(block + 14);
+  int tag = le16(block);
+  const int channels = le16(block + 2), bits = le16(block + 14);
   const int32_t rate = int32_t(le32(block + 4));
-  if (tag != 1)
-    return "It is not plain PCM sound (its format is " + std::to_string(tag) + ")";
+  if (tag == extensible_tag) {
+    if (length < extensible_format_size || le16(block + 16) < 22)
+      return "Its extensible format block is cut short";
+    tag = memcmp(block + 26, guid_tail.data(), guid_tail.size()) == 0 ? le16(block + 24) : -1;
+  }
+  if (tag != pcm_tag)
+    return tag < 0 ? std::string("It is not plain PCM sound (its format is not a standard one)")
+                   : "It is not plain PCM sound (its format is " + std::to_string(tag) + ")";
   if (channels != 1 && channels != 2)
     return "It has " + std::to_string(channels) + " channels: the show plays mono or stereo sound";
   if (bits != 8 && bits != 16)
@@ -199,27 +219,32 @@ static std::string format_problem(const unsigned char *block, sound_format &form
     return "Its sample rate of " + std::to_string(rate) + " Hz is outside the " +
            std::to_string(lowest_sound_rate) + " to " + std::to_string(highest_sound_rate) +
            " Hz the show plays";
-  format = {true, channels, bits};
+  layout.channels = channels;
+  layout.bits = bits;
+  layout.rate = rate;
   return "";
 }
 
-// Frames of sound the loader makes of a data block of `length` bytes.
-static int64_t sound_frames(int64_t length, const sound_format &format)
+static bool is_block_name(const unsigned char *name)
 {
-  const int64_t frames = format.channels == 2 ? (length + 1) / 2 : length;
-  return format.bits == 16 ? frames / 2 : frames;
+  return std::all_of(name, name + 4, [](unsigned char c) { return c >= ' ' && c <= '~'; });
 }
 
-// Walks the chunks as the loader does: each length read as a signed number,
-// no padding after odd lengths, a missing length taken as -1, the walk ending
-// where the file does. The loader takes a format block of any length as 16
-// bytes, a data block before any format as 8-bit noise, and allocates what a
-// data block claims before it reads a byte of it.
-static std::string wav_problem(FILE *file, int64_t size)
+static std::string block_name(const unsigned char *name)
+{
+  return std::string("'").append(reinterpret_cast<const char *>(name), 4).append("'");
+}
+
+// Walks the blocks the way RIFF lays them out, as sox and ffmpeg read them:
+// each length unsigned, a pad byte after an odd one, up to the first block of
+// sound, which is the one played; whatever follows it is never read. A block
+// of odd length without its pad byte, which the library's own loader would
+// have taken, throws every later block off by one, and sox finds no sound.
+static std::string wav_problem(FILE *file, int64_t size, sound_layout &layout)
 {
   if (size == 0)
     return "It is empty";
-  std::array<unsigned char, 16> block{};
+  std::array<unsigned char, extensible_format_size> block{};
   size_t got = fread(block.data(), 1, 12, file);
   const bool riff = got >= 4 && memcmp(block.data(), "RIFF", 4) == 0;
   if (riff && got < 12)
@@ -230,55 +255,57 @@ static std::string wav_problem(FILE *file, int64_t size)
     const char *kind = other_format(block.data(), got);
     return kind ? std::string("It is ") + kind + ", not a WAV file" : "It is not a WAV file";
   }
-  sound_format format = {false, 0, 0};
-  bool have_sound = false;
-  int64_t at = 12;
-  while (true) {
-    if (fseek(file, long(at), SEEK_SET) != 0 || (got = fread(block.data(), 1, 8, file)) < 4)
-      break;
-    const int32_t length = got == 8 ? int32_t(le32(&block[4])) : -1;
-    const uint32_t claimed = uint32_t(length);
-    at += 8;
-    if (memcmp(block.data(), "fmt ", 4) == 0) {
-      if (length < 16 || fread(block.data(), 1, 16, file) != 16)
-        return "Its format block is cut short";
-      if (std::string problem = format_problem(block.data(), format); !problem.empty())
-        return problem;
-      at += length;
-    } else if (memcmp(block.data(), "data", 4) == 0) {
-      if (have_sound)
-        return "It holds more than one block of sound";
-      if (!format.known)
-        return "Its sound comes before the block that gives its format";
-      if (length == -1 && got < 8)
+  std::string last_block;
+  uint32_t last_length = 0;
+  for (int64_t at = 12; at < size;) {
+    if (fseek(file, long(at), SEEK_SET) != 0 || (got = fread(block.data(), 1, 8, file)) < 8) {
+      if (got >= 4 && memcmp(block.data(), "data", 4) == 0)
         return "It is cut short in the header of its sound";
-      if (claimed > uint64_t(size - at))
-        return "It is cut short: it claims " + std::to_string(claimed) + " bytes of sound and holds " +
-               std::to_string(size - at);
-      if (claimed > largest_sound_bytes)
-        return "Its sound is " + std::to_string(claimed) + " bytes long, more than the " +
-               std::to_string(largest_sound_bytes) + " the show plays";
-      const int64_t frames = sound_frames(claimed, format);
-      if (frames <= 0)
-        return "It holds no sound";
-      const int64_t read = format.bits == 8 ? claimed : frames * format.channels * 2;
-      if (read > size - at)
-        return "It is cut short in its last sample";
-      have_sound = true;
-      at += read;
-    } else if (length > 0) {
-      at += length;
+      break;
     }
+    if (!is_block_name(block.data())) {
+      if (last_length % 2 && fseek(file, long(at - 1), SEEK_SET) == 0 &&
+          fread(block.data(), 1, 4, file) == 4 && is_block_name(block.data()))
+        return "Its " + last_block + " block has an odd length and no pad byte after it";
+      return last_block.empty() ? std::string("It is damaged where its first block should begin")
+                                : "It is damaged after its " + last_block + " block";
+    }
+    last_block = block_name(block.data());
+    last_length = le32(&block[4]);
+    const int64_t body_at = at + 8, room = size - body_at;
+    if (memcmp(block.data(), "fmt ", 4) == 0) {
+      const size_t wanted = std::min<size_t>(last_length, block.size());
+      if (last_length < 16 || fread(block.data(), 1, wanted, file) != wanted)
+        return "Its format block is cut short";
+      if (std::string problem = format_problem(block.data(), last_length, layout); !problem.empty())
+        return problem;
+    } else if (memcmp(block.data(), "data", 4) == 0) {
+      if (layout.channels == 0)
+        return "Its sound comes before the block that gives its format";
+      if (last_length > room)
+        return "It is cut short: it claims " + std::to_string(last_length) + " bytes of sound and holds " +
+               std::to_string(room);
+      if (last_length > largest_sound_bytes)
+        return "Its sound is " + std::to_string(last_length) + " bytes long, more than the " +
+               std::to_string(largest_sound_bytes) + " the show plays";
+      layout.data_at = body_at;
+      layout.frames = last_length / (layout.channels * layout.bits / 8);
+      return layout.frames > 0 ? "" : "It holds no sound";
+    }
+    if (last_length > room)
+      return "It ends inside its " + last_block + " block, before any sound";
+    at = body_at + int64_t(last_length) + last_length % 2;
   }
-  return have_sound ? "" : "It holds no sound";
+  return "It holds no sound";
 }
 
 std::string wav_file_problem(const char *path)
 {
   std::string problem;
   int64_t size = 0;
+  sound_layout layout;
   open_file file = open_plain_file(path, size, problem);
-  return file ? wav_problem(file.get(), size) : problem;
+  return file ? wav_problem(file.get(), size, layout) : problem;
 }
 
 BITMAP *load_checked_tga(const char *path, int need_w, int need_h, RGB *palette, std::string &problem)
@@ -292,13 +319,35 @@ BITMAP *load_checked_tga(const char *path, int need_w, int need_h, RGB *palette,
   return image;
 }
 
+// The library's own loader reads neither padded blocks nor the extensible
+// format, so the show reads the sound itself into a sample the library makes,
+// in the library's form: 16-bit samples unsigned, in the machine's order.
 SAMPLE *load_checked_wav(const char *path, std::string &problem)
 {
-  problem = wav_file_problem(path);
+  int64_t size = 0;
+  sound_layout layout;
+  open_file file = open_plain_file(path, size, problem);
+  if (!file)
+    return nullptr;
+  problem = wav_problem(file.get(), size, layout);
   if (!problem.empty())
     return nullptr;
-  SAMPLE *sample = load_sample(path);
-  if (!sample)
-    problem = "The library could not load it";
+  SAMPLE *sample =
+      create_sample(layout.bits, layout.channels == 2 ? TRUE : FALSE, layout.rate, int(layout.frames));
+  if (!sample) {
+    problem = "There is not enough memory for its sound";
+    return nullptr;
+  }
+  const size_t bytes = size_t(layout.frames) * size_t(layout.channels * layout.bits / 8);
+  auto *data = static_cast<unsigned char *>(sample->data);
+  if (fseek(file.get(), long(layout.data_at), SEEK_SET) != 0 ||
+      fread(data, 1, bytes, file.get()) != bytes) {
+    destroy_sample(sample);
+    problem = "It cannot be read to its end";
+    return nullptr;
+  }
+  if (layout.bits == 16)
+    for (size_t i = 0; i < bytes / 2; i++)
+      reinterpret_cast<uint16_t *>(data)[i] = uint16_t(le16(data + 2 * i) ^ 0x8000);
   return sample;
 }

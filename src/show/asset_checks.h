@@ -5,6 +5,8 @@
 // row writes past the bitmap, and a short file still yields a picture. The
 // checks walk each file the way its loader will and refuse it, with a reason
 // a viewer can act on, before the loader sees anything it would mishandle.
+// The music the show reads itself: load_sample knows only the plainest of
+// the layouts that WAV writers use.
 #pragma once
 
 #include <allegro.h>
@@ -21,8 +23,8 @@ constexpr int64_t largest_sound_bytes = int64_t(256) << 20;
 // or "" when load_tga reads it whole and safely.
 std::string tga_file_problem(const char *path, int need_w, int need_h);
 
-// Why the WAV file at path cannot be the music, or "" when load_sample reads
-// it whole and safely.
+// Why the WAV file at path cannot be the music, or "" when it holds 8- or
+// 16-bit mono or stereo PCM sound in a RIFF layout that sox reads.
 std::string wav_file_problem(const char *path);
 
 // load_tga of the file once it passed the check; else nullptr, with the
@@ -30,6 +32,7 @@ std::string wav_file_problem(const char *path);
 BITMAP *load_checked_tga(const char *path, int need_w, int need_h, RGB *palette,
                          std::string &problem);
 
-// load_sample of the file once it passed the check; else nullptr, with the
-// reason in problem.
+// The sound of the file once it passed the check, as a sample the library
+// made and plays (what load_sample would give for the plainest layout);
+// else nullptr, with the reason in problem.
 SAMPLE *load_checked_wav(const char *path, std::string &problem);

@@ -1,11 +1,14 @@
 #include "show/flight.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
-#include <filesystem>
-#include <system_error>
 
 #include "field/projection.h"
 #include "field/renderer.h"
+#include "platform/platform.h"
 #include "show/drawing.h"
 #include "show/pages.h"
 
@@ -119,7 +122,7 @@ bool run_flight_frame(int &flight_frame)
   if (keypressed())
     take_key(readkey() & 0xff);
   steer();
-  return !key[KEY_SPACE] && !key[KEY_ESC];
+  return !key[KEY_SPACE] && !key[KEY_ESC] && !stop_requested();
 }
 
 void free_flight_loop()
@@ -158,19 +161,43 @@ static int stdio_error(void *file)
 static const PACKFILE_VTABLE stdio_writer = {
     stdio_close, nullptr, nullptr, nullptr, stdio_putc, stdio_write, nullptr, nullptr, stdio_error};
 
-// True only when the whole picture reached the file.
-static bool write_pcx(const char *name, BITMAP *bmp, const RGB *palette)
+// A new draft, made by the show this moment. A plain file left by an earlier
+// run is removed first; anything else under the name (a link to a file of
+// the user's, a pipe that would block for ever, a folder) is left alone and
+// the screenshot is not taken.
+static FILE *create_draft()
 {
-  FILE *file = fopen(name, "wb");
+  struct stat stale;
+  if (lstat(screenshot_draft, &stale) == 0 && (!S_ISREG(stale.st_mode) || unlink(screenshot_draft) != 0))
+    return nullptr;
+  const int fd = open(screenshot_draft, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+  if (fd < 0)
+    return nullptr;
+  FILE *file = fdopen(fd, "wb");
+  if (!file) {
+    close(fd);
+    unlink(screenshot_draft);
+  }
+  return file;
+}
+
+// True only when the whole picture reached the draft; else the draft is gone.
+static bool write_draft(BITMAP *bmp, const RGB *palette)
+{
+  FILE *file = create_draft();
   if (!file)
     return false;
   PACKFILE *out = pack_fopen_vtable(&stdio_writer, file);
-  if (!out) {
+  bool written = false;
+  if (out) {
+    const bool encoded = save_pcx_pf(out, bmp, palette) == 0;
+    written = pack_fclose(out) == 0 && encoded;
+  } else {
     fclose(file);
-    return false;
   }
-  bool encoded = save_pcx_pf(out, bmp, palette) == 0;
-  return pack_fclose(out) == 0 && encoded;
+  if (!written)
+    unlink(screenshot_draft);
+  return written;
 }
 
 // On X11 every shown page is copied to the screen, so the screen is what the
@@ -183,12 +210,8 @@ void save_screenshot()
   BITMAP *shot = create_sub_bitmap(screen, 0, 0, SCREEN_W, SCREEN_H);
   if (!shot)
     return;
-  bool written = write_pcx(screenshot_draft, shot, palette);
+  const bool written = write_draft(shot, palette);
   destroy_bitmap(shot);
-
-  std::error_code error;
-  if (written)
-    std::filesystem::rename(screenshot_draft, screenshot_name, error);
-  if (!written || error)
-    std::filesystem::remove(screenshot_draft, error);
+  if (written && rename(screenshot_draft, screenshot_name) != 0)
+    unlink(screenshot_draft);
 }

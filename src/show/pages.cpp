@@ -14,11 +14,13 @@ BITMAP *reserve_pages[2];
 // after a failure still closes the display.
 static bool start_library()
 {
+  hold_stop_signals();
   if (!start_system())
     return false;
   install_keyboard();
   install_timer();
   set_color_depth(16);
+  catch_stop_signals();
   return true;
 }
 
@@ -80,5 +82,8 @@ void shut_down()
   destroy_bitmap(background_page);
   destroy_bitmap(flip_pages[0]);
   destroy_bitmap(flip_pages[1]);
+  // Closing the library puts back the handlers it found at start-up.
+  hold_stop_signals();
   allegro_exit();
+  catch_stop_signals();
 }

@@ -45,5 +45,5 @@ int run_show()
   free_flight_loop();
 
   shut_down();
-  return 0;
+  return stop_signal ? 128 + stop_signal : 0;
 }

@@ -10,6 +10,7 @@ Usage: screen_e2e.py SHOW DAT CLOSE_WINDOW CASE
 import os
 import subprocess
 import sys
+import tempfile
 import time
 
 sys.dont_write_bytecode = True
@@ -36,15 +37,19 @@ class Show:
     """The show on its own X server, in a folder with dat/."""
 
     def __init__(self, root, screen, *options):
-        self.root, self.x = root, XServer(screen)
-        self.play = os.path.join(root, screen)
-        os.mkdir(self.play)
+        self.root, self.play = root, tempfile.mkdtemp(prefix=screen, dir=root)
         copy_dat(DAT, self.play)
-        env = {**self.x.env, "HOME": self.play, "PATH": "/nonexistent"}
-        self.process = subprocess.Popen([SHOW, *options], cwd=self.play, env=env,
-                                        stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
-        self.x.wait_for_window(self.process)
-        self.window = self.x.window()
+        self.x, self.process = XServer(screen), None
+        try:
+            env = {**self.x.env, "HOME": self.play, "PATH": "/nonexistent"}
+            self.process = subprocess.Popen([SHOW, *options], cwd=self.play, env=env,
+                                            stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                            text=True)
+            self.x.wait_for_window(self.process)
+            self.window = self.x.window()
+        except BaseException:
+            self.end()
+            raise
 
     def title_card(self, name):
         """A grab once the title card is up (it lasts from about 0.8 s to 5 s)."""
@@ -69,7 +74,7 @@ class Show:
         return status, time.monotonic() - asked
 
     def end(self):
-        if self.process.poll() is None:
+        if self.process and self.process.poll() is None:
             self.process.kill()
             self.process.wait()
         self.x.close()

@@ -1,0 +1,155 @@
+#!/usr/bin/env python3
+"""Signals from outside, sent in storms while the show plays: each stop signal
+ends it normally, one pass of every scene still to come and then the usual
+shutdown, with exit status 128 + the signal's number; never a crash.
+
+Usage: signals_e2e.py SHOW DAT CASE
+  terminal     started as from a terminal: storms from the title card and the logo
+  background   started as a script's background job, which starts it with SIGINT
+               and SIGQUIT ignored: storms of those change nothing
+  measure N    by hand: N signals at random moments over every scene, both starts
+"""
+
+import os
+import random
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.dont_write_bytecode = True
+from x_session import Failure, XServer, check, copy_dat, main  # noqa: E402
+
+SHOW, DAT, CASE = os.path.abspath(sys.argv[1]), sys.argv[2], sys.argv[3]
+STOP = [signal.SIGINT, signal.SIGTERM, signal.SIGHUP, signal.SIGQUIT]
+# What a shell without job control does to a command it starts with '&'.
+BACKGROUND_IGNORES = [signal.SIGINT, signal.SIGQUIT]
+# From the window's appearance: the title card, the logo, the crawl, free flight.
+SCENE_STARTS = {"title": 0.8, "logo": 5.2, "crawl": 10.6, "flight": 33.0}
+# Each scene, from the opening pause on, and the moments that fall in it.
+SCENES = [("pause", (0.0, 0.7)), ("title", (0.9, 4.9)), ("logo", (5.3, 10.3)),
+          ("crawl", (10.7, 32.0)), ("flight", (33.1, 40.0))]
+
+
+def background_start():
+    for number in BACKGROUND_IGNORES:
+        signal.signal(number, signal.SIG_IGN)
+
+
+class Run:
+    """The show in its own X server and folder, started one way or the other."""
+
+    def __init__(self, root, background):
+        self.x, self.background = XServer(), background
+        play, home = tempfile.mkdtemp(dir=root), tempfile.mkdtemp(dir=root)
+        copy_dat(DAT, play)
+        with open(os.path.join(home, ".asoundrc"), "w") as rc:
+            rc.write('pcm.!default { type file; slave.pcm "null"; file "/dev/null"; format "raw" }\n')
+        env = {**self.x.env, "HOME": home, "PATH": tempfile.mkdtemp(dir=root)}
+        env.update({k: v for k, v in os.environ.items() if k.endswith("SAN_OPTIONS")})
+        self.show = subprocess.Popen([SHOW], cwd=play, env=env, stdout=subprocess.PIPE,
+                                     stderr=subprocess.STDOUT, text=True,
+                                     preexec_fn=background_start if background else None)
+
+    def wait_for_window(self):
+        self.x.wait_for_window(self.show)
+        self.opened = time.monotonic()
+
+    def wait_until(self, seconds):
+        time.sleep(max(0.0, self.opened + seconds - time.monotonic()))
+
+    def taken(self):
+        return [n for n in STOP if not (self.background and n in BACKGROUND_IGNORES)]
+
+    def storm(self, rng, signals, count, ending=True):
+        """Up to `count` signals, 0 to 10 ms apart, while the show runs; when
+        `ending`, the last one taken by the show if none before it was."""
+        sent = []
+        while len(sent) < count and self.show.poll() is None:
+            last = ending and len(sent) == count - 1 and not set(sent) & set(self.taken())
+            number = rng.choice(self.taken() if last else signals)
+            os.kill(self.show.pid, number)
+            sent.append(number)
+            time.sleep(rng.uniform(0, 0.01))
+        return sent
+
+    def ends_by(self, sent, what):
+        """The show ends within 5 s with 128 + a signal it was sent and takes."""
+        try:
+            output = self.show.communicate(timeout=5)[0]
+        except subprocess.TimeoutExpired:
+            raise Failure("%s: the show runs on after %d signals" % (what, len(sent)))
+        status = self.show.returncode
+        taken = {int(n) for n in sent} & {int(n) for n in self.taken()}
+        check(status - 128 in taken, "%s: exit status %d after signals %s: %r"
+              % (what, status, sorted(set(sent)), output[-500:]))
+        check("Shutting down" not in output, "%s: the library shut itself down: %r" % (what, output))
+        return len(sent)
+
+    def close(self):
+        if self.show.poll() is None:
+            self.show.kill()
+            self.show.wait()
+        self.x.close()
+
+
+def session(root, background, play):
+    run = Run(root, background)
+    try:
+        run.wait_for_window()
+        return play(run)
+    finally:
+        run.close()
+
+
+def terminal(root):
+    rng = random.Random(16)
+    for scene in ("title", "logo"):
+        def play(run):
+            run.wait_until(SCENE_STARTS[scene] + 0.5)
+            return run.ends_by(run.storm(rng, STOP, 60), scene)
+        session(root, False, play)
+
+
+def background(root):
+    rng = random.Random(61)
+
+    def play(run):
+        run.wait_until(SCENE_STARTS["title"] + 0.5)
+        run.storm(rng, BACKGROUND_IGNORES, 100, ending=False)
+        time.sleep(0.3)
+        check(run.show.poll() is None, "SIGINT or SIGQUIT, ignored at start, ended the show")
+        run.wait_until(SCENE_STARTS["logo"] + 0.5)
+        return run.ends_by(run.storm(rng, STOP, 60), "logo")
+    session(root, True, play)
+
+
+def measure(root):
+    """Storms of up to 20 signals at random moments of a scene drawn at random, each until
+    the show has ended, normally every time, until the total is sent."""
+    total, runs, rng = int(sys.argv[4]), 0, random.Random()
+    sent = 0
+    while sent < total:
+        background = rng.random() < 0.5
+        scene, at = rng.choice(SCENES)
+        at = rng.uniform(*at)
+
+        def play(run):
+            run.wait_until(at)
+            if background:
+                run.storm(rng, BACKGROUND_IGNORES, rng.randint(1, 10), ending=False)
+                check(run.show.poll() is None, "an ignored signal ended the show")
+            return run.ends_by(run.storm(rng, STOP, rng.randint(1, min(20, total - sent))),
+                               "%s start, %.1f s, %s" % ("background" if background else "terminal",
+                                                         at, scene))
+        sent += session(root, background, play)
+        runs += 1
+        print("run %d: %s start, storm at %.1f s (%s): %d signals so far"
+              % (runs, "background" if background else "terminal", at, scene, sent), flush=True)
+
+
+CASES = {"terminal": terminal, "background": background, "measure": measure}
+
+if __name__ == "__main__":
+    sys.exit(main(CASE, CASES[CASE]))
