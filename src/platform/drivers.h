@@ -4,6 +4,13 @@
 
 #include <allegro.h>
 
+#include <cstdint>
+
+// CLOCK_MONOTONIC in nanoseconds, and a sleep that signals do not cut short
+// (platform.cpp).
+int64_t monotonic_ns();
+void sleep_ns(int64_t duration_ns);
+
 // The show's star field comes from rand(), which it never seeds; libraries
 // that draw from it too (PulseAudio's client names its folders with it)
 // would change the field. Between these two calls they draw from a sequence

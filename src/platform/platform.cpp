@@ -2,6 +2,8 @@
 
 #include <ctime>
 
+#include "platform/drivers.h"
+
 bool pacing_enabled = true;
 int64_t pages_shown = 0;
 int64_t retrace_waits = 0;
@@ -31,7 +33,7 @@ BITMAP *create_sprite_bitmap(int width, int height)
   return bmp ? bmp : create_bitmap(width, height);
 }
 
-static int64_t monotonic_ns()
+int64_t monotonic_ns()
 {
   timespec now;
   clock_gettime(CLOCK_MONOTONIC, &now);
@@ -54,11 +56,15 @@ void wait_for_show_tick()
 {
   if (!pacing_enabled)
     return;
-  int64_t sleep_ns = pace_refresh(pacer, monotonic_ns());
-  if (sleep_ns > 0) {
-    timespec pause = {time_t(sleep_ns / 1000000000), long(sleep_ns % 1000000000)};
-    while (nanosleep(&pause, &pause) != 0) {
-    }
+  sleep_ns(pace_refresh(pacer, monotonic_ns()));
+}
+
+void sleep_ns(int64_t duration_ns)
+{
+  if (duration_ns <= 0)
+    return;
+  timespec pause = {time_t(duration_ns / 1000000000), long(duration_ns % 1000000000)};
+  while (nanosleep(&pause, &pause) != 0) {
   }
 }
 

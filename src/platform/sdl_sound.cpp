@@ -8,7 +8,6 @@
 #include <dlfcn.h>
 
 #include <cstdint>
-#include <ctime>
 
 #include "platform/drivers.h"
 
@@ -40,25 +39,13 @@ static constexpr int64_t most_ahead_ns = 200'000'000;
 static int64_t first_buffer_ns;
 static int64_t frames_mixed;
 
-static int64_t monotonic_ns()
-{
-  timespec now;
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return int64_t(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
-}
-
 static void keep_to_real_time()
 {
   const int64_t now = monotonic_ns();
   if (frames_mixed == 0)
     first_buffer_ns = now;
   frames_mixed += frames_per_buffer;
-  const int64_t due = first_buffer_ns + frames_mixed * 1'000'000'000 / sound_rate - most_ahead_ns;
-  if (due > now) {
-    timespec pause = {time_t((due - now) / 1'000'000'000), long((due - now) % 1'000'000'000)};
-    while (nanosleep(&pause, &pause) != 0) {
-    }
-  }
+  sleep_ns(first_buffer_ns + frames_mixed * 1'000'000'000 / sound_rate - most_ahead_ns - now);
 }
 
 static void mix_into(void *, Uint8 *buffer, int)
