@@ -32,7 +32,14 @@ SCENES = [("pause", (0.0, 0.7)), ("title", (0.9, 4.9)), ("logo", (5.3, 10.3)),
           ("crawl", (10.7, 32.0)), ("flight", (33.1, 40.0))]
 
 
+def terminal_start():
+    """Whatever this script was started with, as a terminal starts a command."""
+    for number in STOP:
+        signal.signal(number, signal.SIG_DFL)
+
+
 def background_start():
+    terminal_start()
     for number in BACKGROUND_IGNORES:
         signal.signal(number, signal.SIG_IGN)
 
@@ -50,7 +57,7 @@ class Run:
         env.update({k: v for k, v in os.environ.items() if k.endswith("SAN_OPTIONS")})
         self.show = subprocess.Popen([SHOW], cwd=play, env=env, stdout=subprocess.PIPE,
                                      stderr=subprocess.STDOUT, text=True,
-                                     preexec_fn=background_start if background else None)
+                                     preexec_fn=background_start if background else terminal_start)
 
     def wait_for_window(self):
         self.x.wait_for_window(self.show)
