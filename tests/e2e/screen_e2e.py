@@ -8,6 +8,7 @@ Usage: screen_e2e.py SHOW DAT CLOSE_WINDOW CASE
 """
 
 import os
+import socket
 import subprocess
 import sys
 import tempfile
@@ -169,7 +170,55 @@ def close(root):
             show.end()
 
 
-CASES = {"screens": screens, "window": window, "close": close}
+def one_line_and_status_1(show, within, what):
+    try:
+        _, err = show.process.communicate(timeout=within)
+    except subprocess.TimeoutExpired:
+        raise Failure("%s: the show did not end within %d s" % (what, within))
+    check(show.process.returncode == 1 and len(err.splitlines()) == 1,
+          "%s: status %d, stderr %r" % (what, show.process.returncode, err))
+
+
+def lost_display(root):
+    """A display that goes away ends the show at once, in one line, status 1, no core."""
+    show = Show(root, "1024x768x16")
+    try:
+        time.sleep(2)
+        show.x.close()
+        one_line_and_status_1(show, 2, "X server ended")
+    finally:
+        show.end()
+    show = Show(root, "1024x768x16")
+    try:
+        time.sleep(2)
+        show.x.xdotool("windowclose", show.window)  # destroys it, as xkill's kin do
+        one_line_and_status_1(show, 2, "window destroyed")
+    finally:
+        show.end()
+    # A server that takes the connection and never answers.
+    folder = tempfile.mkdtemp(dir=root)
+    os.makedirs("/tmp/.X11-unix", exist_ok=True)
+    number = next(n for n in range(600, 700) if not os.path.exists("/tmp/.X11-unix/X%d" % n))
+    silent = socket.socket(socket.AF_UNIX)
+    silent.bind("/tmp/.X11-unix/X%d" % number)
+    silent.listen(4)
+    try:
+        copy_dat(DAT, folder)
+        started = time.monotonic()
+        process = subprocess.run([SHOW], cwd=folder, env={"DISPLAY": ":%d" % number, "HOME": folder},
+                                 capture_output=True, text=True, timeout=30)
+        took = time.monotonic() - started
+        check(process.returncode == 1 and len(process.stderr.splitlines()) == 1 and took < 12,
+              "silent server: status %d after %.1f s, stderr %r" % (process.returncode, took,
+                                                                   process.stderr))
+    finally:
+        silent.close()
+        os.unlink("/tmp/.X11-unix/X%d" % number)
+    check(not any(name.startswith("core") for _, _, names in os.walk(root) for name in names),
+          "a core was dumped")
+
+
+CASES = {"screens": screens, "window": window, "close": close, "lost-display": lost_display}
 
 if __name__ == "__main__":
     sys.exit(main(CASE, CASES[CASE]))
