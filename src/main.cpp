@@ -6,7 +6,7 @@
 #include "platform/platform.h"
 #include "show/sequence.h"
 
-static constexpr char usage[] = "Usage: show [--window] [--help] [--version]\n";
+static constexpr char usage[] = "[--window] [--help] [--version]\n";
 
 static constexpr char help[] =
     "Plays the show: a title, a logo over the stars, three panels of text, then\n"
@@ -23,9 +23,11 @@ static constexpr char help[] =
 
 int main(int argc, char **argv)
 {
+  const char *slash = argc > 0 ? std::strrchr(argv[0], '/') : nullptr;
+  const char *program = slash ? slash + 1 : argc > 0 ? argv[0] : "starloom";
   for (int i = 1; i < argc; i++) {
     if (std::strcmp(argv[i], "--help") == 0) {
-      std::fputs(usage, stdout);
+      std::printf("Usage: %s %s", program, usage);
       std::fputs(help, stdout);
       return 0;
     }
@@ -34,7 +36,7 @@ int main(int argc, char **argv)
       return 0;
     }
     if (std::strcmp(argv[i], "--window") != 0) {
-      std::fprintf(stderr, "show: unknown option '%s'. %s", argv[i], usage);
+      std::fprintf(stderr, "%s: unknown option '%s'. Usage: %s %s", program, argv[i], program, usage);
       return 2;
     }
     start_windowed = true;

@@ -136,6 +136,19 @@ def screens(root):
             show.end()
 
 
+def options(root):
+    """--help and --version answer and exit 0; anything else is refused with status 2."""
+    for option, status, stream, text in [("--help", 0, "stdout", "--window"),
+                                         ("--version", 0, "stdout", "STARLOOM"),
+                                         ("--fullscreen", 2, "stderr", "Usage:")]:
+        result = subprocess.run([SHOW, option], capture_output=True, text=True, timeout=20,
+                                env={"PATH": "/nonexistent"})
+        said = getattr(result, stream)
+        check(result.returncode == status and text in said and
+              (status == 0 or len(said.splitlines()) == 1),
+              "%s: status %d, %s %r" % (option, result.returncode, stream, said))
+
+
 def window(root):
     """--window: a 1024x768 window named after the show, rescaled as it is resized."""
     frame = reference(root)
@@ -218,7 +231,7 @@ def lost_display(root):
           "a core was dumped")
 
 
-CASES = {"screens": screens, "window": window, "close": close, "lost-display": lost_display}
+CASES = {"screens": screens, "options": options, "window": window, "close": close, "lost-display": lost_display}
 
 if __name__ == "__main__":
     sys.exit(main(CASE, CASES[CASE]))
