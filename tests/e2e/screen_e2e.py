@@ -18,6 +18,9 @@ sys.dont_write_bytecode = True
 from x_session import Failure, XServer, check, copy_dat, main, poll, rgb  # noqa: E402
 
 SHOW, DAT, CLOSER, CASE = os.path.abspath(sys.argv[1]), sys.argv[2], sys.argv[3], sys.argv[4]
+# A show built with the sanitizers takes their settings from the run.
+SANITIZERS = {name: value for name, value in os.environ.items()
+              if name in ("ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS")}
 
 
 def magick(*args):
@@ -42,7 +45,7 @@ class Show:
         copy_dat(DAT, self.play)
         self.x, self.process = XServer(screen), None
         try:
-            env = {**self.x.env, "HOME": self.play, "PATH": "/nonexistent"}
+            env = {**self.x.env, **SANITIZERS, "HOME": self.play, "PATH": "/nonexistent"}
             self.process = subprocess.Popen([SHOW, *options], cwd=self.play, env=env,
                                             stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                                             text=True)
@@ -142,7 +145,7 @@ def options(root):
                                          ("--version", 0, "stdout", "STARLOOM"),
                                          ("--fullscreen", 2, "stderr", "Usage:")]:
         result = subprocess.run([SHOW, option], capture_output=True, text=True, timeout=20,
-                                env={"PATH": "/nonexistent"})
+                                env={**SANITIZERS, "PATH": "/nonexistent"})
         said = getattr(result, stream)
         check(result.returncode == status and text in said and
               (status == 0 or len(said.splitlines()) == 1),
@@ -218,7 +221,7 @@ def lost_display(root):
     try:
         copy_dat(DAT, folder)
         started = time.monotonic()
-        process = subprocess.run([SHOW], cwd=folder, env={"DISPLAY": ":%d" % number, "HOME": folder},
+        process = subprocess.run([SHOW], cwd=folder, env={**SANITIZERS, "DISPLAY": ":%d" % number, "HOME": folder},
                                  capture_output=True, text=True, timeout=30)
         took = time.monotonic() - started
         check(process.returncode == 1 and len(process.stderr.splitlines()) == 1 and took < 12,
