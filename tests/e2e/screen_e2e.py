@@ -221,8 +221,9 @@ def lost_display(root):
     try:
         copy_dat(DAT, folder)
         started = time.monotonic()
-        process = subprocess.run([SHOW], cwd=folder, env={**SANITIZERS, "DISPLAY": ":%d" % number, "HOME": folder},
-                                 capture_output=True, text=True, timeout=30)
+        env = {**SANITIZERS, "DISPLAY": ":%d" % number, "HOME": folder}
+        process = subprocess.run([SHOW], cwd=folder, env=env, capture_output=True, text=True,
+                                 timeout=30)
         took = time.monotonic() - started
         check(process.returncode == 1 and len(process.stderr.splitlines()) == 1 and took < 12,
               "silent server: status %d after %.1f s, stderr %r" % (process.returncode, took,
