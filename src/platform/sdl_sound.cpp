@@ -7,6 +7,7 @@
 
 #include <dlfcn.h>
 
+#include <atomic>
 #include <cstdint>
 
 #include "platform/drivers.h"
@@ -38,9 +39,15 @@ static void quieten_alsa()
 static constexpr int64_t most_ahead_ns = 200'000'000;
 static int64_t first_buffer_ns;
 static int64_t frames_mixed;
+// SDL holds the device's lock around each call of the mixer and takes the
+// same lock to close the device: a mixer that sleeps there could keep the
+// show from closing for seconds, so it stops keeping time once closing starts.
+static std::atomic<bool> closing;
 
 static void keep_to_real_time()
 {
+  if (closing)
+    return;
   const int64_t now = monotonic_ns();
   if (frames_mixed == 0)
     first_buffer_ns = now;
@@ -85,8 +92,10 @@ static bool open_device()
 
 static void close_device()
 {
+  closing = true;
   if (device)
     SDL_CloseAudioDevice(device);
+  closing = false;
   device = 0;
   SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }

@@ -154,9 +154,8 @@ def fast_path(session, music=True, slowdown=1, program=SHOW):
 def full_path(session):
     copy_dat(DAT, session.play_dir)
     session.start_show()
-    session.x.wait_for_window(session.show)
-    opened = time.monotonic()
-    session.sleep_noting_sound(2.5)
+    opened = session.x.wait_for_window(session.show)
+    session.sleep_noting_sound(max(0.0, opened + 2.5 - time.monotonic()))
     title = session.x.grab()
     check(share(title, 100, 258, 899, 511, lit) > 0.05 and share(title, 0, 0, WIDTH, 250, lit) < 0.001,
           "no title picture on black during the title card")

@@ -60,8 +60,7 @@ class Run:
                                      preexec_fn=background_start if background else terminal_start)
 
     def wait_for_window(self):
-        self.x.wait_for_window(self.show)
-        self.opened = time.monotonic()
+        self.opened = self.x.wait_for_window(self.show)
 
     def wait_until(self, seconds):
         time.sleep(max(0.0, self.opened + seconds - time.monotonic()))

@@ -73,19 +73,28 @@ class XServer:
         return found.split()[0] if found else None
 
     def wait_for_window(self, show, timeout=20):
-        """Focuses the window of the started `show` once it appears."""
+        """Focuses the window of the started `show` once it appears, and waits for
+        the title card: SDL takes a window as focused a moment after the server
+        does and drops the keys typed before, longer on a slow machine. Returns
+        when the window appeared."""
         window = poll(lambda: self.window() or show.poll() is not None, timeout)
+        appeared = time.monotonic()
         if show.poll() is not None:
             raise Failure("the show ended with status %d before its window appeared: %r"
                           % (show.returncode, show.communicate()))
         check(window, "the show's window never appeared")
         self.xdotool("windowfocus", "--sync", window)
-        # SDL takes a window as focused a moment after the server does, and
-        # drops the keys typed before.
-        time.sleep(0.3)
+        lit = poll(lambda: show.poll() is not None or max(self.grab_raw()) > 0, timeout)
+        check(lit and show.poll() is None, "the title card never appeared")
+        return appeared
 
     def grab(self):
         return rgb("xwd:-", self.run("xwd", "-root", "-silent").stdout)
+
+    def grab_raw(self):
+        """The whole screen as 8-bit RGB bytes, at whatever size it has."""
+        return subprocess.run(["convert", "xwd:-", "-depth", "8", "rgb:-"], capture_output=True,
+                              input=self.run("xwd", "-root", "-silent").stdout, timeout=60).stdout
 
     def grab_to(self, path):
         """The whole screen, at whatever size it has, as a picture file."""
