@@ -83,15 +83,23 @@ static void fade_row(uint16_t *row, int n, const fade_tables &t, int black)
 // outside these the layer is transparent. Found on the scene's first frame.
 static opaque_columns logo_opaque[logo_height];
 
-// The field frame on the page, but for the logo's area.
-static void lay_field_around_area(BITMAP *page)
+// The squares of the field frame drawn at the scene's start: outside them
+// background_page holds what both flip pages held before it was drawn.
+static field_squares field_drawn;
+
+// Makes the page, which holds what frame 1's page held before the field was
+// drawn on it, the field frame by copying only the field's squares. Those
+// that reach into the logo's area are copied whole: the area is laid over.
+static void lay_field(BITMAP *page)
 {
-  const int area_right = area_x + logo_width, area_bottom = area_y + logo_height;
-  blit(background_page, page, 0, 0, 0, 0, SCREEN_W, area_y);
-  blit(background_page, page, 0, area_bottom, 0, area_bottom, SCREEN_W, SCREEN_H - area_bottom);
-  blit(background_page, page, 0, area_y, 0, area_y, area_x, logo_height);
-  blit(background_page, page, area_right, area_y, area_right, area_y, SCREEN_W - area_right,
-       logo_height);
+  for (int i = 0; i < field_points_drawn; i++) {
+    const int size = field_drawn.size[i];
+    const int x = std::max(field_drawn.x[i], 0), y = std::max(field_drawn.y[i], 0);
+    const int w = std::min(field_drawn.x[i] + size, SCREEN_W) - x;
+    const int h = std::min(field_drawn.y[i] + size, SCREEN_H) - y;
+    if (w > 0 && h > 0)
+      blit(background_page, page, x, y, x, y, w, h);
+  }
 }
 
 // The frame is built row by row: the layer's row is the logo's row shrunk
@@ -151,10 +159,10 @@ void run_logo_frame(logo_motion &m, const logo_scratch &scratch, int black)
   }
 
   // The first frame's page already holds the field frame: the scene drew it
-  // there. The second frame lays it on the other page around the logo's
-  // area, and after that only the area changes.
+  // there. The second frame lays it on the other page, and after that only
+  // the area changes.
   if (m.logo_frame == 2)
-    lay_field_around_area(page);
+    lay_field(page);
   blit(scratch.composite, page, 0, 0, area_x, area_y, logo_width, logo_height);
   end_flip();
 }
@@ -172,7 +180,7 @@ void logo_scene()
   // the show copies background_page later and the random sequence must
   // advance the same either way.
   BITMAP *page = flip_pages[back_page_index];
-  draw_field(page);
+  draw_field(page, &field_drawn);
   blit(page, background_page, 0, 0, 0, 0, SCREEN_W, SCREEN_H);
 
   // Without all three scratch bitmaps there is nothing to compose with:
