@@ -92,14 +92,9 @@ static field_squares field_drawn;
 // that reach into the logo's area are copied whole: the area is laid over.
 static void lay_field(BITMAP *page)
 {
-  for (int i = 0; i < field_points_drawn; i++) {
-    const int size = field_drawn.size[i];
-    const int x = std::max(field_drawn.x[i], 0), y = std::max(field_drawn.y[i], 0);
-    const int w = std::min(field_drawn.x[i] + size, SCREEN_W) - x;
-    const int h = std::min(field_drawn.y[i] + size, SCREEN_H) - y;
-    if (w > 0 && h > 0)
-      blit(background_page, page, x, y, x, y, w, h);
-  }
+  for (int i = 0; i < field_points_drawn; i++)
+    copy_rect_fast(background_page, page, field_drawn.x[i], field_drawn.y[i], field_drawn.size[i],
+                   field_drawn.size[i]);
 }
 
 // The frame is built row by row: the layer's row is the logo's row shrunk
