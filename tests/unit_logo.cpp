@@ -45,7 +45,7 @@ void prepare_show()
              std::min((k + 1) * logo_width / 4, logo_width - 4) - 1, logo_height - 5, stripes[k]);
   populate_field();
   // Not black, so that a page cleared before the field is drawn would show;
-  // both pages alike, as start-up leaves them, since frame 2's page gets
+  // both pages alike, as start-up leaves them, since the other page gets
   // only the field's squares laid over what it holds.
   backdrop_fill = makecol16(48, 48, 48);
   for (BITMAP *page : flip_pages)

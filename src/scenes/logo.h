@@ -28,7 +28,6 @@ struct logo_scratch {
 };
 
 // Advances m by one frame, composes that frame on the back page and shows it.
-// Frame 1's page must hold the field frame that logo_scene drew and saved in
-// background_page, frame 2's page what frame 1's held before that field;
-// the logo's area is all that later frames draw on each page.
+// The page must hold the field frame saved in background_page around the
+// logo's area: the area is all a frame draws.
 void run_logo_frame(logo_motion &m, const logo_scratch &scratch, int black);
