@@ -95,6 +95,24 @@ TEST(FillRectFast, FillsWhatRectfillFills)
   }
 }
 
+// The logo's copy of the field's squares: clipped on every side, by a
+// source smaller than the target too, and empty.
+TEST(CopyRectFast, CopiesWhatBlitCopies)
+{
+  start_headless();
+  srand(19);
+  BITMAP *source = noise_bitmap(180, 130);
+  for (int n = 0; n < 300; n++) {
+    const int x = rand() % 260 - 30, y = rand() % 200 - 30, w = rand() % 40 - 2, h = rand() % 40 - 2;
+    ASSERT_TRUE(draws_alike(200, 150, 16, n % 2, [&](BITMAP *target, bool use_fast) {
+      if (use_fast)
+        copy_rect_fast(source, target, x, y, w, h);
+      else
+        blit(source, target, x, y, x, y, w, h);
+    })) << w << "x" << h << " at " << x << "," << y;
+  }
+}
+
 // The crawl's slant: each panel's rows at every narrower width.
 TEST(StretchBlitFast, SlantsEachCrawlPanelLikeTheLibrary)
 {

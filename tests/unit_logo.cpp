@@ -44,9 +44,12 @@ void prepare_show()
     rectfill(logo_image, k * logo_width / 4, 4,
              std::min((k + 1) * logo_width / 4, logo_width - 4) - 1, logo_height - 5, stripes[k]);
   populate_field();
-  // Not black, so that a page cleared before the field is drawn would show.
+  // Not black, so that a page cleared before the field is drawn would show;
+  // both pages alike, as start-up leaves them, since the other page gets
+  // only the field's squares laid over what it holds.
   backdrop_fill = makecol16(48, 48, 48);
-  clear_to_color(flip_pages[back_page_index], backdrop_fill);
+  for (BITMAP *page : flip_pages)
+    clear_to_color(page, backdrop_fill);
   srand(field_seed);
 }
 

@@ -83,17 +83,6 @@ static void fade_row(uint16_t *row, int n, const fade_tables &t, int black)
 // outside these the layer is transparent. Found on the scene's first frame.
 static opaque_columns logo_opaque[logo_height];
 
-// The field frame on the page, but for the logo's area.
-static void lay_field_around_area(BITMAP *page)
-{
-  const int area_right = area_x + logo_width, area_bottom = area_y + logo_height;
-  blit(background_page, page, 0, 0, 0, 0, SCREEN_W, area_y);
-  blit(background_page, page, 0, area_bottom, 0, area_bottom, SCREEN_W, SCREEN_H - area_bottom);
-  blit(background_page, page, 0, area_y, 0, area_y, area_x, logo_height);
-  blit(background_page, page, area_right, area_y, area_right, area_y, SCREEN_W - area_right,
-       logo_height);
-}
-
 // The frame is built row by row: the layer's row is the logo's row shrunk
 // (and faded in its lower-left corner), laid over the field's row in the
 // composite. The layer is the logo's bottom-left corner at the squashed
@@ -150,11 +139,6 @@ void run_logo_frame(logo_motion &m, const logo_scratch &scratch, int black)
     draw_masked_row(layer + from, to - from, out + from + shift_x);
   }
 
-  // The first frame's page already holds the field frame: the scene drew it
-  // there. The second frame lays it on the other page around the logo's
-  // area, and after that only the area changes.
-  if (m.logo_frame == 2)
-    lay_field_around_area(page);
   blit(scratch.composite, page, 0, 0, area_x, area_y, logo_width, logo_height);
   end_flip();
 }
@@ -172,12 +156,19 @@ void logo_scene()
   // the show copies background_page later and the random sequence must
   // advance the same either way.
   BITMAP *page = flip_pages[back_page_index];
-  draw_field(page);
+  field_squares drawn;
+  draw_field(page, &drawn);
   blit(page, background_page, 0, 0, 0, 0, SCREEN_W, SCREEN_H);
 
   // Without all three scratch bitmaps there is nothing to compose with:
   // the scene shows no frame and the show goes on.
   if (logo_backdrop && logo_layer && logo_composite) {
+    // The other page holds what this one held before the field (black from
+    // start-up) and is not shown yet: the field's squares alone make it the
+    // field frame too, so that every frame draws only the logo's area.
+    for (int i = 0; i < field_points_drawn; i++)
+      copy_rect_fast(page, flip_pages[1 - back_page_index], drawn.x[i], drawn.y[i], drawn.size[i],
+                     drawn.size[i]);
     blit(page, logo_backdrop, area_x, area_y, 0, 0, logo_width, logo_height);
     logo_motion motion{};
     do

@@ -5,7 +5,8 @@
 #include <cstdint>
 
 // Shrinks and fades the logo over a still field frame for 321 frames or
-// until Escape; leaves that field frame in background_page.
+// until Escape; leaves that field frame in background_page. Both flip pages
+// must hold the same picture when it starts, as start-up leaves them black.
 void logo_scene();
 
 // The scene's counters, carried from one frame to the next; all 0 before
@@ -27,6 +28,6 @@ struct logo_scratch {
 };
 
 // Advances m by one frame, composes that frame on the back page and shows it.
-// Frame 1's page must hold the field frame saved in background_page, and
-// the logo's area is all that later frames draw on each page.
+// The page must hold the field frame saved in background_page around the
+// logo's area: the area is all a frame draws.
 void run_logo_frame(logo_motion &m, const logo_scratch &scratch, int black);

@@ -47,6 +47,21 @@ void draw_sprite_fast(BITMAP *target, BITMAP *sprite, int x, int y)
                     pixel_row(target, ty) + cols.begin);
 }
 
+void copy_rect_fast(BITMAP *source, BITMAP *target, int x, int y, int w, int h)
+{
+  if (!is_plain_16(source) || !is_plain_16(target) || !target->clip) {
+    blit(source, target, x, y, x, y, w, h);
+    return;
+  }
+  const span cols = clipped(x, w, std::max(target->cl, 0), std::min(target->cr, source->w));
+  const span rows = clipped(y, h, std::max(target->ct, 0), std::min(target->cb, source->h));
+  if (cols.empty() || rows.empty())
+    return;
+  for (int ty = rows.begin; ty < rows.end; ty++)
+    std::memmove(pixel_row(target, ty) + cols.begin, pixel_row(source, ty) + cols.begin,
+                 size_t(cols.end - cols.begin) * sizeof(uint16_t));
+}
+
 void fill_rect_fast(BITMAP *target, int x, int y, int w, int h, int colour)
 {
   if (!is_plain_16(target) || !target->clip) {

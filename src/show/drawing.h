@@ -18,6 +18,10 @@ inline uint16_t *pixel_row(BITMAP *bmp, int y)
 // transparent, clipped to target's clipping rectangle.
 void draw_sprite_fast(BITMAP *target, BITMAP *sprite, int x, int y);
 
+// blit of the w x h rectangle with its top-left corner at (x, y) to the same
+// place in target, clipped to source's size and target's clipping rectangle.
+void copy_rect_fast(BITMAP *source, BITMAP *target, int x, int y, int w, int h);
+
 // stretch_blit: the source rectangle scaled to the target rectangle, clipped
 // to target; the source is not clipped, so it must lie inside source.
 void stretch_blit_fast(BITMAP *source, BITMAP *target, int sx, int sy, int sw, int sh, int dx,
