@@ -350,10 +350,12 @@ def eight_bit_music(session):
 def valgrind(session):
     """The fast path under memcheck, many times slower than usual. An error is the
     show's when the innermost frame outside the allocator lies in the show."""
-    report = os.path.join(session.root, "memcheck.xml")
+    # A file for each process: the sound server's client may fork one of its own.
+    report = os.path.join(session.root, "memcheck.%p.xml")
     session.runner = [shutil.which("valgrind"), "--xml=yes", "--xml-file=" + report,
                       "--leak-check=full", "--show-leak-kinds=definite"]
     fast_path(session, slowdown=6)
+    report = report.replace("%p", str(session.show.pid))
     ours, theirs = [], []
     for error in ElementTree.parse(report).getroot().iter("error"):
         inner = [frame.findtext("obj") or "" for frame in error.find("stack").iter("frame")]
