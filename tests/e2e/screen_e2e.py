@@ -40,10 +40,10 @@ def difference(a, b):
 class Show:
     """The show on its own X server, in a folder with dat/."""
 
-    def __init__(self, root, screen, *options):
+    def __init__(self, root, screen, *options, server=None):
         self.root, self.play = root, tempfile.mkdtemp(prefix=screen, dir=root)
         copy_dat(DAT, self.play)
-        self.x, self.process = XServer(screen), None
+        self.x, self.process = server or XServer(screen), None
         try:
             env = {**self.x.env, **SANITIZERS, "HOME": self.play, "PATH": "/nonexistent"}
             self.process = subprocess.Popen([SHOW, *options], cwd=self.play, env=env,
@@ -171,6 +171,36 @@ def window(root):
         show.end()
 
 
+def window_manager(root):
+    """Under a window manager: F11 and Alt+Enter switch between the window and full
+    screen, and its Alt+F4 ends the show."""
+    frame = reference(root)
+    x, show = XServer("1280x1024x24"), None
+    manager = subprocess.Popen(["openbox"], env=x.env, stdout=subprocess.DEVNULL,
+                               stderr=subprocess.DEVNULL)
+    try:
+        time.sleep(1)
+        show = Show(root, "1280x1024x24", "--window", server=x)
+
+        def geometry():
+            return show.x.xdotool("getwindowgeometry", show.window)
+        check("Geometry: 1024x768" in geometry(), "not a 1024x768 window: %s" % geometry())
+        show.x.xdotool("key", "F11")
+        check(poll(lambda: "Geometry: 1280x1024" in geometry(), 5), "F11: %s" % geometry())
+        expect_picture(show.title_card("switched"), frame, (0, 32, 1280, 960), False, root,
+                       "full screen by F11")
+        show.x.xdotool("key", "alt+Return")
+        check(poll(lambda: "Geometry: 1024x768" in geometry(), 5), "Alt+Enter: %s" % geometry())
+        asked = time.monotonic()
+        show.x.xdotool("key", "alt+F4")
+        check(show.process.wait(10) == 0 and time.monotonic() - asked < 1, "Alt+F4 did not end it")
+    finally:
+        manager.kill()
+        if show:
+            show.end()
+        x.close()
+
+
 def close(root):
     """Closing the window ends the show like Escape held, in whichever scene is on."""
     for scene, after in [("title card", 2), ("logo", 7), ("text crawl", 13)]:
@@ -235,7 +265,8 @@ def lost_display(root):
           "a core was dumped")
 
 
-CASES = {"screens": screens, "options": options, "window": window, "close": close, "lost-display": lost_display}
+CASES = {"screens": screens, "options": options, "window": window,
+         "window-manager": window_manager, "close": close, "lost-display": lost_display}
 
 if __name__ == "__main__":
     sys.exit(main(CASE, CASES[CASE]))
