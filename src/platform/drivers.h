@@ -6,6 +6,13 @@
 
 #include <cstdint>
 
+// The library's ids for the drivers below, shared by each driver and the
+// list that offers it.
+constexpr int sdl_display_id = AL_ID('S', 'D', 'L', '2');
+constexpr int sdl_keyboard_id = AL_ID('S', 'D', 'L', 'K');
+constexpr int sdl_sound_id = AL_ID('S', 'D', 'L', 'A');
+constexpr int offscreen_display_id = AL_ID('O', 'F', 'F', 'S');
+
 // CLOCK_MONOTONIC in nanoseconds, and a sleep that signals do not cut short
 // (platform.cpp).
 int64_t monotonic_ns();

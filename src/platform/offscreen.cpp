@@ -41,7 +41,7 @@ static void no_wait() {}
 static GFX_DRIVER make_offscreen_display()
 {
   GFX_DRIVER driver = {};
-  driver.id = AL_ID('O', 'F', 'F', 'S');
+  driver.id = offscreen_display_id;
   driver.name = driver.desc = driver.ascii_name = "offscreen";
   driver.init = open_offscreen;
   driver.exit = close_offscreen;

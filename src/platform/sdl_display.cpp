@@ -363,7 +363,7 @@ static void destroy_page(BITMAP *page)
 static GFX_DRIVER make_sdl_display()
 {
   GFX_DRIVER driver = {};
-  driver.id = AL_ID('S', 'D', 'L', '2');
+  driver.id = sdl_display_id;
   driver.name = driver.desc = driver.ascii_name = "SDL2";
   driver.init = open_window;
   driver.exit = close_window;

@@ -83,7 +83,7 @@ static void stop_keyboard() {}
 static KEYBOARD_DRIVER make_sdl_keyboard()
 {
   KEYBOARD_DRIVER driver = {};
-  driver.id = AL_ID('S', 'D', 'L', 'K');
+  driver.id = sdl_keyboard_id;
   driver.name = driver.desc = driver.ascii_name = "SDL2 keyboard";
   driver.autorepeat = TRUE;  // SDL repeats keys itself
   driver.init = start_keyboard;

@@ -139,7 +139,7 @@ static int buffer_frames()
 static DIGI_DRIVER make_sdl_sound()
 {
   DIGI_DRIVER driver = {};
-  driver.id = AL_ID('S', 'D', 'L', 'A');
+  driver.id = sdl_sound_id;
   driver.name = driver.desc = driver.ascii_name = "SDL2 audio";
   driver.max_voices = MIXER_MAX_SFX;
   driver.def_voices = MIXER_DEF_SFX;

@@ -28,10 +28,10 @@ static KEYBOARD_DRIVER silent_keyboard;
 static TIMER_DRIVER idle_timer;
 
 static _DRIVER_INFO no_drivers[] = {{0, nullptr, 0}};
-static _DRIVER_INFO sdl_gfx[] = {{AL_ID('S', 'D', 'L', '2'), &sdl_display, TRUE}, {0, nullptr, 0}};
-static _DRIVER_INFO sdl_keys[] = {{AL_ID('S', 'D', 'L', 'K'), &sdl_keyboard, TRUE}, {0, nullptr, 0}};
-static _DRIVER_INFO sdl_digi[] = {{AL_ID('S', 'D', 'L', 'A'), &sdl_sound, TRUE}, {0, nullptr, 0}};
-static _DRIVER_INFO offscreen_gfx[] = {{AL_ID('O', 'F', 'F', 'S'), &offscreen_display, TRUE},
+static _DRIVER_INFO sdl_gfx[] = {{sdl_display_id, &sdl_display, TRUE}, {0, nullptr, 0}};
+static _DRIVER_INFO sdl_keys[] = {{sdl_keyboard_id, &sdl_keyboard, TRUE}, {0, nullptr, 0}};
+static _DRIVER_INFO sdl_digi[] = {{sdl_sound_id, &sdl_sound, TRUE}, {0, nullptr, 0}};
+static _DRIVER_INFO offscreen_gfx[] = {{offscreen_display_id, &offscreen_display, TRUE},
                                        {0, nullptr, 0}};
 static _DRIVER_INFO offscreen_keys[] = {{AL_ID('O', 'F', 'K', 'B'), &silent_keyboard, TRUE},
                                         {0, nullptr, 0}};
