@@ -3,9 +3,11 @@
 #include <malloc.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "captured_calls.h"
 #include "fixtures.h"
@@ -82,23 +84,55 @@ TEST(Startup, BuildsPagesAndAssetsThenShutsDownInOrder)
     EXPECT_EQ(destroyed[i], std::pair(std::string(i == 0 ? "sample" : "bitmap"), expected[i])) << i;
 }
 
-TEST(Startup, MissingPageAmongTheFirstThreeGivesTheFirstVideoMemoryMessage)
+// The flip pages are asked for first, where a flipping driver can flip them.
+TEST(Startup, MissingReservePageGivesTheFirstVideoMemoryMessage)
 {
   page_maker = page_missing_at_request;
-  failing_request = 1;
+  failing_request = 3;
   EXPECT_FALSE(start_display());
   expect_only_message("Not enough video memory (need a few 1024x768 screens in 16 & 32 bpp)\n", true);
-  EXPECT_EQ(requests_made, 3) << "all three are requested before any is tested";
+  EXPECT_EQ(requests_made, 5) << "all five are requested before any is tested";
 }
 
 TEST(Startup, MissingSecondFlipPageGivesTheSecondMessageAndKeepsTheFirst)
 {
   page_maker = page_missing_at_request;
-  failing_request = 5;
+  failing_request = 2;
   EXPECT_FALSE(start_display());
   expect_only_message("Not enough video memory (need next two 1024x768 pages in 32 bpp)\n", true);
   EXPECT_NE(flip_pages[0], nullptr);
   EXPECT_TRUE(destroyed.empty()) << "nothing is destroyed after a start-up failure";
+}
+
+// A driver that flips as DirectX does: only the first three screen-sized
+// pages asked for form its flip chain, and it refuses to show any other.
+std::vector<BITMAP *> pages_in_order;
+BITMAP *page_in_order()
+{
+  pages_in_order.push_back(create_video_bitmap(SCREEN_W, SCREEN_H));
+  return pages_in_order.back();
+}
+int flip_within_chain(BITMAP *page)
+{
+  const auto chain_end = pages_in_order.begin() + std::min<size_t>(3, pages_in_order.size());
+  return std::find(pages_in_order.begin(), chain_end, page) != chain_end ? 0 : -1;
+}
+
+TEST(Startup, FlipPagesAreInTheDriversFlipChainAndARefusedPageStillReachesTheScreen)
+{
+  page_maker = page_in_order;
+  ASSERT_TRUE(start_display());
+  ASSERT_EQ(pages_in_order.size(), 5u);
+  gfx_driver->show_video_bitmap = flip_within_chain;
+  for (int i = 0; i < 4; i++) {
+    begin_flip();
+    end_flip();
+  }
+  EXPECT_EQ(flips_failed, 0) << "the show flips a page outside the driver's flip chain";
+  clear_to_color(background_page, 0x1234);
+  show_page(background_page);
+  EXPECT_EQ(flips_failed, 1);
+  EXPECT_EQ(getpixel(screen, 512, 384), 0x1234) << "the refused page was not copied to the screen";
 }
 
 TEST(Startup, SoundSystemFailureComesAfterEveryImage)

@@ -5,6 +5,7 @@
 #include <allegro.h>
 
 #include <cstdint>
+#include <filesystem>
 
 // The library's ids for the drivers below, shared by each driver and the
 // list that offers it.
@@ -12,6 +13,13 @@ constexpr int sdl_display_id = AL_ID('S', 'D', 'L', '2');
 constexpr int sdl_keyboard_id = AL_ID('S', 'D', 'L', 'K');
 constexpr int sdl_sound_id = AL_ID('S', 'D', 'L', 'A');
 constexpr int offscreen_display_id = AL_ID('O', 'F', 'F', 'S');
+
+// True when the driver's flips and retrace waits keep the show's time
+// themselves; else show_page and wait_retrace wait for the show's clock.
+extern bool display_keeps_time;
+
+// The folder of the running program, or an empty path when unknown.
+std::filesystem::path program_folder();
 
 // CLOCK_MONOTONIC in nanoseconds, and a sleep that signals do not cut short
 // (platform.cpp).

@@ -4,19 +4,14 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/drivers.h"
+
 namespace fs = std::filesystem;
 
 static constexpr char working_folder[] = "dat";
 // Beside the executable: where an install puts the data, then the
 // repository's own folder for a program in build/.
 static constexpr std::array<const char *, 2> folders_beside_program = {"../share/starloom/dat", "../dat"};
-
-static fs::path program_folder()
-{
-  std::error_code error;
-  const fs::path program = fs::read_symlink("/proc/self/exe", error);
-  return error ? fs::path() : program.parent_path();
-}
 
 static bool is_folder(const fs::path &path)
 {

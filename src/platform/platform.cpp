@@ -1,5 +1,6 @@
 #include "platform/platform.h"
 
+#include <cstdio>
 #include <ctime>
 
 #include "platform/drivers.h"
@@ -11,14 +12,10 @@ void (*refresh_observer)(BITMAP *visible) = nullptr;
 BITMAP *(*page_maker)() = nullptr;
 bool start_windowed = false;
 
-static frame_pacer pacer = {show_tick_ns, 0};
+int64_t flips_failed = 0;
+bool display_keeps_time = true;
 
-// The fallback to a window happens inside the display driver, which knows
-// whether the desktop refused full screen.
-bool set_show_mode()
-{
-  return set_gfx_mode(GFX_AUTODETECT_FULLSCREEN, 1024, 768, 1024, 768) == 0;
-}
+static frame_pacer pacer = {show_tick_ns, 0};
 
 BITMAP *create_page()
 {
@@ -68,9 +65,17 @@ void sleep_ns(int64_t duration_ns)
   }
 }
 
+// A page the driver cannot flip to is copied to the screen, so the viewer
+// still sees the frame; the first says so, as it costs a full copy a frame.
 void show_page(BITMAP *page)
 {
-  show_video_bitmap(page);
+  if (!display_keeps_time)
+    wait_for_show_tick();
+  if (show_video_bitmap(page) != 0) {
+    if (flips_failed++ == 0)
+      std::fputs("The display cannot flip to a page: frames are copied to the screen instead\n", stderr);
+    blit(page, screen, 0, 0, 0, 0, page->w, page->h);
+  }
   pages_shown++;
   if (refresh_observer)
     refresh_observer(screen);
@@ -78,6 +83,8 @@ void show_page(BITMAP *page)
 
 void wait_retrace()
 {
+  if (!display_keeps_time)
+    wait_for_show_tick();
   vsync();
   retrace_waits++;
   if (refresh_observer)

@@ -9,6 +9,7 @@
 #include <allegro.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 // The show's name, as its window and its --version give it.
@@ -22,6 +23,10 @@ bool start_system();
 // Sets the 1024x768 16-bit picture: full screen at the desktop's resolution,
 // or a window when start_windowed is set. Returns false when it cannot.
 bool set_show_mode();
+
+// Starts the library's sound: the system's device, or where there is none,
+// silence, so the show plays without music. Non-zero when neither starts.
+int start_show_sound();
 
 // True: the show opens in an ordinary window rather than full screen.
 extern bool start_windowed;
@@ -49,6 +54,15 @@ bool window_close_requested();
 // looked in, "a, b or c", in `looked_in`.
 std::string asset_path(const char *name, std::string &looked_in);
 
+// Opens `name` for writing as a new file, made this moment. A plain file
+// left under the name is removed first; anything else there (a link, a pipe,
+// a folder) is left alone, and the result is NULL.
+FILE *create_new_file(const char *name);
+
+// Puts the file `from` in the place of `to`, replacing what was there. False
+// when it cannot; `from` is then still there.
+bool replace_file(const char *from, const char *to);
+
 // Tells the user why the show cannot start: on stderr when it is a terminal or
 // a file, then in the library's message box (printf format).
 void startup_message(const char *format, ...) __attribute__((format(printf, 1, 2)));
@@ -75,6 +89,7 @@ void wait_for_show_tick();
 extern bool pacing_enabled;          // false: never sleep
 extern int64_t pages_shown;          // count of show_page calls
 extern int64_t retrace_waits;        // count of wait_retrace calls
+extern int64_t flips_failed;         // count of pages the driver refused to show
 // Called after every page shown and every retrace wait, with the screen,
 // which then holds what the viewer sees.
 extern void (*refresh_observer)(BITMAP *visible);

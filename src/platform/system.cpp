@@ -18,6 +18,8 @@
 #include "platform/offscreen.h"
 #include "platform/platform.h"
 
+namespace fs = std::filesystem;
+
 extern char **environ;
 
 static bool offscreen;
@@ -104,6 +106,26 @@ static void prepare_stand_ins()
   idle_timer.name = idle_timer.desc = idle_timer.ascii_name = "idle";
   idle_timer.init = succeed;
   idle_timer.exit = do_nothing;
+}
+
+fs::path program_folder()
+{
+  std::error_code error;
+  const fs::path program = fs::read_symlink("/proc/self/exe", error);
+  return error ? fs::path() : program.parent_path();
+}
+
+// The fallback to a window happens inside the display driver, which knows
+// whether the desktop refused full screen.
+bool set_show_mode()
+{
+  return set_gfx_mode(GFX_AUTODETECT_FULLSCREEN, 1024, 768, 1024, 768) == 0;
+}
+
+// Without a device the library takes its silent driver by itself.
+int start_show_sound()
+{
+  return install_sound(DIGI_AUTODETECT, MIDI_NONE, nullptr);
 }
 
 void lend_random_sequence()

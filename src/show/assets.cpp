@@ -86,7 +86,7 @@ static bool load_images()
 
 static bool load_music()
 {
-  if (install_sound(DIGI_AUTODETECT, MIDI_NONE, nullptr) != 0) {
+  if (start_show_sound() != 0) {
     startup_message("Error initialising sound system\n%s\n", allegro_error);
     return false;
   }

@@ -1,9 +1,5 @@
 #include "show/flight.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdio>
 
 #include "field/projection.h"
@@ -161,30 +157,13 @@ static int stdio_error(void *file)
 static const PACKFILE_VTABLE stdio_writer = {
     stdio_close, nullptr, nullptr, nullptr, stdio_putc, stdio_write, nullptr, nullptr, stdio_error};
 
-// A new draft, made by the show this moment. A plain file left by an earlier
-// run is removed first; anything else under the name (a link to a file of
-// the user's, a pipe that would block for ever, a folder) is left alone and
-// the screenshot is not taken.
-static FILE *create_draft()
-{
-  struct stat stale;
-  if (lstat(screenshot_draft, &stale) == 0 && (!S_ISREG(stale.st_mode) || unlink(screenshot_draft) != 0))
-    return nullptr;
-  const int fd = open(screenshot_draft, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-  if (fd < 0)
-    return nullptr;
-  FILE *file = fdopen(fd, "wb");
-  if (!file) {
-    close(fd);
-    unlink(screenshot_draft);
-  }
-  return file;
-}
-
 // True only when the whole picture reached the draft; else the draft is gone.
+// A draft is a new file made by the show this moment: anything else under
+// its name (a link to a file of the user's, a pipe that would block for ever,
+// a folder) is left alone and the screenshot is not taken.
 static bool write_draft(BITMAP *bmp, const RGB *palette)
 {
-  FILE *file = create_draft();
+  FILE *file = create_new_file(screenshot_draft);
   if (!file)
     return false;
   PACKFILE *out = pack_fopen_vtable(&stdio_writer, file);
@@ -196,22 +175,24 @@ static bool write_draft(BITMAP *bmp, const RGB *palette)
     fclose(file);
   }
   if (!written)
-    unlink(screenshot_draft);
+    std::remove(screenshot_draft);
   return written;
 }
 
-// On X11 every shown page is copied to the screen, so the screen is what the
-// viewer sees. The picture goes to a draft first and replaces the last
-// screenshot only once it is complete.
+// The screen is what the viewer sees. It is copied whole into memory first:
+// read pixel by pixel, a display's visible surface can be locked for each
+// read, which takes seconds a row. The picture goes to a draft and replaces
+// the last screenshot only once it is complete.
 void save_screenshot()
 {
   PALETTE palette;
   get_palette(palette);
-  BITMAP *shot = create_sub_bitmap(screen, 0, 0, SCREEN_W, SCREEN_H);
+  BITMAP *shot = create_bitmap(SCREEN_W, SCREEN_H);
   if (!shot)
     return;
+  blit(screen, shot, 0, 0, 0, 0, SCREEN_W, SCREEN_H);
   const bool written = write_draft(shot, palette);
   destroy_bitmap(shot);
-  if (written && rename(screenshot_draft, screenshot_name) != 0)
-    unlink(screenshot_draft);
+  if (written && !replace_file(screenshot_draft, screenshot_name))
+    std::remove(screenshot_draft);
 }

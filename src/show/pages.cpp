@@ -41,6 +41,11 @@ bool start_display()
     return false;
   }
 
+  // A page-flipping driver can flip only the first screen-sized pages asked
+  // for (DirectX: three, the first being the visible screen itself), so the
+  // flip pages come first and the others take the memory after them.
+  flip_pages[0] = create_page();
+  flip_pages[1] = create_page();
   reserve_pages[0] = create_page();
   reserve_pages[1] = create_page();
   background_page = create_page();
@@ -48,8 +53,6 @@ bool start_display()
     report_in_text_mode("Not enough video memory (need a few 1024x768 screens in 16 & 32 bpp)\n");
     return false;
   }
-  flip_pages[0] = create_page();
-  flip_pages[1] = create_page();
   if (!flip_pages[0] || !flip_pages[1]) {
     report_in_text_mode("Not enough video memory (need next two 1024x768 pages in 32 bpp)\n");
     return false;

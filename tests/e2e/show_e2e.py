@@ -19,7 +19,8 @@ import wave
 import xml.etree.ElementTree as ElementTree
 
 sys.dont_write_bytecode = True
-from x_session import HEIGHT, WIDTH, Failure, XServer, check, copy_dat, main, poll, rgb  # noqa: E402
+from x_session import (WIDTH, Failure, XServer, check, copy_dat, lit, looks_like_stars, main,  # noqa: E402
+                       poll, rgb, share)
 
 SHOW, DAT, CASE = os.path.abspath(sys.argv[1]), sys.argv[2], sys.argv[3]
 MUSIC = "track1_cut_equalize.wav"
@@ -75,22 +76,6 @@ class Session:
         if self.show and self.show.poll() is None:
             self.show.kill()
         self.x.close()
-
-
-# Pictures: the share of pixels in a box that pass a test.
-
-def share(raw, x0, y0, x1, y1, test, step=3):
-    hits = [test(*raw[i:i + 3]) for y in range(y0, y1, step)
-            for i in range((y * WIDTH + x0) * 3, (y * WIDTH + x1) * 3, step * 3)]
-    return sum(hits) / len(hits)
-
-
-def lit(r, g, b):
-    return r + g + b > 30
-
-
-def looks_like_stars(raw):
-    return 0.0005 < share(raw, 0, 0, WIDTH, HEIGHT, lit, step=1) < 0.2
 
 
 def screenshot_shows_stars(session):

@@ -36,6 +36,22 @@ def rgb(picture, data=None):
     return raw
 
 
+# Pictures: the share of pixels in a box that pass a test.
+
+def share(raw, x0, y0, x1, y1, test, step=3):
+    hits = [test(*raw[i:i + 3]) for y in range(y0, y1, step)
+            for i in range((y * WIDTH + x0) * 3, (y * WIDTH + x1) * 3, step * 3)]
+    return sum(hits) / len(hits)
+
+
+def lit(r, g, b):
+    return r + g + b > 30
+
+
+def looks_like_stars(raw):
+    return 0.0005 < share(raw, 0, 0, WIDTH, HEIGHT, lit, step=1) < 0.2
+
+
 SHOW_FILES = ("star2.tga", "logo.tga", "txt1_2.tga", "txt2_2.tga", "txt3_3.tga", "dawno.tga",
               "track1_cut_equalize.wav")
 

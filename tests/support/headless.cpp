@@ -12,11 +12,11 @@ void start_headless(int w, int h)
 void create_headless_pages()
 {
   back_page_index = 1;
+  flip_pages[0] = create_page();
+  flip_pages[1] = create_page();
   reserve_pages[0] = create_page();
   reserve_pages[1] = create_page();
   background_page = create_page();
-  flip_pages[0] = create_page();
-  flip_pages[1] = create_page();
   clear_bitmap(flip_pages[0]);
   clear_bitmap(flip_pages[1]);
 }

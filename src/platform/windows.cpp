@@ -1,0 +1,144 @@
+// The show on Windows: the library's own system and its DirectX drivers,
+// found by its usual autodetection. What differs from Linux lives here.
+#include <allegro.h>
+#include <winalleg.h>
+
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "platform/drivers.h"
+#include "platform/platform.h"
+
+volatile sig_atomic_t stop_signal = 0;
+
+static volatile bool close_requested;
+
+// No display refreshes faster than this: a retrace wait that returns sooner
+// does not wait for the retrace. Wine's returns at once.
+static constexpr int64_t shortest_refresh_ns = 2'000'000;
+static constexpr int measured_retraces = 4;
+
+// The window's close button ends the show as Escape held does.
+static void note_close()
+{
+  close_requested = true;
+}
+
+bool start_system()
+{
+  // Sleeps to the show's clock need the system timer's finest step, not its
+  // usual 15.6 ms.
+  timeBeginPeriod(1);
+  if (install_allegro(SYSTEM_AUTODETECT, &errno, atexit) != 0) {
+    std::fprintf(stderr, "Cannot start the graphics library: %s\n", allegro_error);
+    return false;
+  }
+  set_window_title(show_name);
+  return true;
+}
+
+// The first wait may end at once, wherever the display was in its refresh.
+static bool driver_waits_for_retrace()
+{
+  vsync();
+  const int64_t start = monotonic_ns();
+  for (int i = 0; i < measured_retraces; i++)
+    vsync();
+  return monotonic_ns() - start >= measured_retraces * shortest_refresh_ns;
+}
+
+// Full screen, or a window where the desktop refuses that mode.
+bool set_show_mode()
+{
+  if ((start_windowed || set_gfx_mode(GFX_AUTODETECT_FULLSCREEN, 1024, 768, 1024, 768) != 0) &&
+      set_gfx_mode(GFX_AUTODETECT_WINDOWED, 1024, 768, 1024, 768) != 0)
+    return false;
+  set_close_button_callback(note_close);
+  display_keeps_time = driver_waits_for_retrace();
+  return true;
+}
+
+// A system without a sound device plays the show without music, as on Linux.
+int start_show_sound()
+{
+  if (install_sound(DIGI_AUTODETECT, MIDI_NONE, nullptr) == 0)
+    return 0;
+  return install_sound(DIGI_NONE, MIDI_NONE, nullptr);
+}
+
+bool window_close_requested()
+{
+  return close_requested;
+}
+
+// Windows ends a program from outside without signals the show could note.
+void hold_stop_signals() {}
+
+void catch_stop_signals() {}
+
+bool stop_requested()
+{
+  return window_close_requested();
+}
+
+std::filesystem::path program_folder()
+{
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), DWORD(path.size()));
+    if (length == 0)
+      return {};
+    if (length < path.size()) {
+      path.resize(length);
+      return std::filesystem::path(path).parent_path();
+    }
+    path.resize(path.size() * 2);
+  }
+}
+
+// stderr first, for whoever started the show from a console or a script;
+// then the library's message box.
+void startup_message(const char *format, ...)
+{
+  va_list args, again;
+  va_start(args, format);
+  va_copy(again, args);
+  const int length = std::vsnprintf(nullptr, 0, format, args);
+  va_end(args);
+  std::string text(size_t(length > 0 ? length : 0), '\0');
+  std::vsnprintf(text.data(), text.size() + 1, format, again);
+  va_end(again);
+  std::fputs(text.c_str(), stderr);
+  std::fflush(stderr);
+  allegro_message("%s", text.c_str());
+}
+
+FILE *create_new_file(const char *name)
+{
+  const DWORD stale = GetFileAttributesA(name);
+  if (stale != INVALID_FILE_ATTRIBUTES &&
+      ((stale & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) || !DeleteFileA(name)))
+    return nullptr;
+  const int fd = _open(name, _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
+  if (fd < 0)
+    return nullptr;
+  FILE *file = _fdopen(fd, "wb");
+  if (!file) {
+    _close(fd);
+    DeleteFileA(name);
+  }
+  return file;
+}
+
+// rename() on Windows does not replace an existing file.
+bool replace_file(const char *from, const char *to)
+{
+  return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != 0;
+}
