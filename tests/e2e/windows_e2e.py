@@ -1,0 +1,144 @@
+#!/usr/bin/env python3
+"""show.exe under Wine as a viewer meets it: an Xvfb of its own at 1024x768x16,
+keys through xdotool, screen grabs, and Wine's sound written through ALSA into a
+file. The library's start-up message box would wait for a click: Wine traces its
+text, and the run stops at once with it. Windows' rand is not glibc's, so the
+pictures are judged by what they show, not held to the Linux frames.
+
+Usage: windows_e2e.py SHOW_EXE DAT    (WINEPREFIX names the Wine prefix to use)
+"""
+
+import os
+import struct
+import subprocess
+import sys
+import time
+
+sys.dont_write_bytecode = True
+from x_session import (WIDTH, Failure, XServer, check, copy_dat, lit, looks_like_stars, main,  # noqa: E402
+                       poll, rgb, share)
+
+SHOW, DAT = os.path.abspath(sys.argv[1]), sys.argv[2]
+
+
+class WineShow:
+    """show.exe started in a folder of its own, with `pcm` as ALSA's default device
+    (SOUND_FILE in it names the file that the device writes)."""
+
+    def __init__(self, x, root, name, pcm):
+        self.x, self.play_dir = x, os.path.join(root, name)
+        home, self.sound_file = os.path.join(root, name + "-home"), os.path.join(root, name + ".raw")
+        os.mkdir(home)
+        copy_dat(DAT, self.play_dir)
+        with open(os.path.join(home, ".asoundrc"), "w") as rc:
+            rc.write("pcm.!default %s\n" % pcm.replace("SOUND_FILE", self.sound_file))
+        env = {**os.environ, **x.env, "HOME": home, "WINEDEBUG": "-all,trace+msgbox",
+               "WINEDLLOVERRIDES": "mscoree,mshtml="}
+        self.stderr = open(os.path.join(root, name + ".err"), "w+")
+        self.show = subprocess.Popen(["wine", SHOW], cwd=self.play_dir, env=env, stdout=subprocess.DEVNULL,
+                                     stderr=self.stderr)
+        self.opened = None
+
+    def said(self):
+        self.stderr.seek(0)
+        return self.stderr.read()
+
+    def no_message_box(self):
+        boxes = [line for line in self.said().splitlines() if "trace:msgbox" in line]
+        if boxes:
+            raise Failure("the show opened a message box: %s" % " ".join(boxes))
+        return False
+
+    def sleep_until(self, seconds_after_opening):
+        poll(self.no_message_box, max(0.0, self.opened + seconds_after_opening - time.monotonic()))
+
+    def wait_for_window(self):
+        poll(lambda: self.no_message_box() or self.x.window() or self.show.poll() is not None, 60)
+        self.opened = self.x.wait_for_window(self.show, 20)
+
+    def finish(self, key):
+        """Holds `key` until the show ends; its exit status."""
+        self.x.xdotool("keydown", key)
+        ended = poll(lambda: self.no_message_box() or self.show.poll() is not None, 20)
+        self.x.xdotool("keyup", key)
+        check(ended, "the show did not end with %s held" % key)
+        check("cannot flip" not in self.said(), "a flip failed: %r" % self.said())
+        return self.show.returncode
+
+    def screenshot_shows_stars(self):
+        shot = os.path.join(self.play_dir, "qirboSho.pcx")
+        check(poll(lambda: os.path.exists(shot), 10), "no screenshot was written")
+        time.sleep(0.5)  # written while the show runs on
+        check(looks_like_stars(rgb(shot)), "the screenshot does not decode to the star field")
+
+    def close(self):
+        if self.show.poll() is None:
+            self.show.kill()
+            self.show.wait()
+        self.stderr.close()
+
+
+def fast_path(x, root):
+    """No sound device, Escape held from the title card: every scene ends after one
+    pass, and the S typed before it is taken in free flight's one frame."""
+    show = WineShow(x, root, "fast", "{ type hw; card 9 }")
+    try:
+        show.wait_for_window()
+        x.xdotool("type", "s")
+        check(show.finish("Escape") == 0, "exit status %d after the fast path" % show.show.returncode)
+        show.screenshot_shows_stars()
+    finally:
+        show.close()
+
+
+def full_path(x, root):
+    """Grabs in each scene, on the show's own clock: a show that ran too fast would
+    be past the logo at 6.5 s."""
+    show = WineShow(x, root, "full", '{ type file; slave.pcm "null"; file "SOUND_FILE"; format "raw" }')
+    try:
+        show.wait_for_window()
+        show.sleep_until(2.5)
+        title = x.grab()
+        check(share(title, 100, 258, 899, 511, lit) > 0.05 and share(title, 0, 0, WIDTH, 250, lit) < 0.001,
+              "no title picture on black during the title card")
+        show.sleep_until(6.5)
+        logo = x.grab()
+        check(share(logo, 190, 250, 829, 533, lambda *c: max(c) > 120 and max(c) - min(c) > 80) > 0.03,
+              "no logo during the logo scene")
+        check(share(logo, 0, 0, WIDTH, 240, lit, step=1) > 0.0005, "no stars around the logo")
+        show.sleep_until(11)
+        panel = poll(lambda: show.no_message_box() or share(x.grab(), 49, 300, 975, 768,
+                                                            lambda *c: min(c) > 150, step=2) > 0.02, 8)
+        check(panel, "no text panel during the crawl")
+        show.sleep_until(36)
+        first = x.grab()
+        time.sleep(1)
+        second = x.grab()
+        check(looks_like_stars(first) and looks_like_stars(second), "no star field in free flight")
+        moved = sum(a != b for a, b in zip(first, second))
+        check(moved > 1000, "free flight did not move in a second (%d bytes changed)" % moved)
+        x.xdotool("type", "s")
+        show.screenshot_shows_stars()
+        check(show.finish("space") == 0, "exit status %d after Space" % show.show.returncode)
+    finally:
+        show.close()
+    # Wine mixes in 32-bit floats; the music starts after the title card.
+    with open(show.sound_file, "rb") as f:
+        data = f.read()
+    samples = struct.unpack("<%df" % (len(data) // 4), data[:len(data) // 4 * 4])
+    loud = sum(0.05 < abs(v) <= 1.0 for v in samples)
+    check(loud > len(samples) // 10, "no music was written: %d of %d samples sound" % (loud, len(samples)))
+
+
+def run(root):
+    x = XServer()
+    try:
+        fast_path(x, root)
+        print("passed: windows.fast")
+        full_path(x, root)
+    finally:
+        x.close()
+
+
+if __name__ == "__main__":
+    sys.exit(main("windows.full", run))
