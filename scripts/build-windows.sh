@@ -18,7 +18,7 @@ dsc=allegro4.4_$version-3.dsc
 dsc_sha256=063dc0224404c68193147122607b99d572737846e7caa4de57277399751852e0
 toolchain=$PWD/scripts/windows/mingw-w64.cmake
 key=$(cat scripts/windows/*.patch "$toolchain" | sha256sum | cut -c1-12)
-cache=${SHOW_WINDOWS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/starloom-windows}
+cache=${SHOW_WINDOWS_CACHE:-${XDG_CACHE_HOME:-${HOME:-/tmp}/.cache}/starloom-windows}
 prefix=$cache/allegro-$version-$key
 
 fetch_source() {

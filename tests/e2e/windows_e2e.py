@@ -25,11 +25,11 @@ class WineShow:
     """show.exe started in a folder of its own, with `pcm` as ALSA's default device
     (SOUND_FILE in it names the file that the device writes)."""
 
-    def __init__(self, x, root, name, pcm):
+    def __init__(self, x, root, name, pcm, leave_out=()):
         self.x, self.play_dir = x, os.path.join(root, name)
         home, self.sound_file = os.path.join(root, name + "-home"), os.path.join(root, name + ".raw")
         os.mkdir(home)
-        copy_dat(DAT, self.play_dir)
+        copy_dat(DAT, self.play_dir, leave_out)
         with open(os.path.join(home, ".asoundrc"), "w") as rc:
             rc.write("pcm.!default %s\n" % pcm.replace("SOUND_FILE", self.sound_file))
         env = {**os.environ, **x.env, "HOME": home, "WINEDEBUG": "-all,trace+msgbox",
@@ -37,7 +37,7 @@ class WineShow:
         self.stderr = open(os.path.join(root, name + ".err"), "w+")
         self.show = subprocess.Popen(["wine", SHOW], cwd=self.play_dir, env=env, stdout=subprocess.DEVNULL,
                                      stderr=self.stderr)
-        self.opened = None
+        self.title_seen = None
 
     def said(self):
         self.stderr.seek(0)
@@ -49,12 +49,14 @@ class WineShow:
             raise Failure("the show opened a message box: %s" % " ".join(boxes))
         return False
 
-    def sleep_until(self, seconds_after_opening):
-        poll(self.no_message_box, max(0.0, self.opened + seconds_after_opening - time.monotonic()))
+    def sleep_until(self, seconds_after_title):
+        poll(self.no_message_box, max(0.0, self.title_seen + seconds_after_title - time.monotonic()))
 
-    def wait_for_window(self):
+    def wait_for_title(self):
+        """Until the window shows the title card, which the show's times count from."""
         poll(lambda: self.no_message_box() or self.x.window() or self.show.poll() is not None, 60)
-        self.opened = self.x.wait_for_window(self.show, 20)
+        self.x.wait_for_window(self.show, 20)
+        self.title_seen = time.monotonic()
 
     def finish(self, key):
         """Holds `key` until the show ends; its exit status."""
@@ -83,7 +85,7 @@ def fast_path(x, root):
     pass, and the S typed before it is taken in free flight's one frame."""
     show = WineShow(x, root, "fast", "{ type hw; card 9 }")
     try:
-        show.wait_for_window()
+        show.wait_for_title()
         x.xdotool("type", "s")
         check(show.finish("Escape") == 0, "exit status %d after the fast path" % show.show.returncode)
         show.screenshot_shows_stars()
@@ -91,26 +93,44 @@ def fast_path(x, root):
         show.close()
 
 
+def missing_picture(x, root):
+    """A start-up failure is told on stderr and in a message box, which this run
+    reads and closes instead of waiting for a click."""
+    show = WineShow(x, root, "missing", "{ type hw; card 9 }", leave_out=("logo.tga",))
+    try:
+        try:
+            poll(lambda: show.no_message_box() or show.show.poll() is not None, 30)
+        except Failure as box:
+            check("Error reading image file 'logo.tga'" in str(box), str(box))
+        else:
+            raise Failure("no message box: %r" % show.said())
+        check(show.said().startswith("Error reading image file 'logo.tga'\n"),
+              "the message is not on stderr: %r" % show.said())
+    finally:
+        show.close()
+
+
 def full_path(x, root):
-    """Grabs in each scene, on the show's own clock: a show that ran too fast would
-    be past the logo at 6.5 s."""
+    """Grabs in each scene, on the show's own clock: the title card lasts 4.2 s, the
+    logo 5.4 s, the crawl 22 s. A show that ran twice too fast would be past the
+    logo at 5.5 s."""
     show = WineShow(x, root, "full", '{ type file; slave.pcm "null"; file "SOUND_FILE"; format "raw" }')
     try:
-        show.wait_for_window()
-        show.sleep_until(2.5)
+        show.wait_for_title()
+        show.sleep_until(1)
         title = x.grab()
         check(share(title, 100, 258, 899, 511, lit) > 0.05 and share(title, 0, 0, WIDTH, 250, lit) < 0.001,
               "no title picture on black during the title card")
-        show.sleep_until(6.5)
+        show.sleep_until(5.5)
         logo = x.grab()
         check(share(logo, 190, 250, 829, 533, lambda *c: max(c) > 120 and max(c) - min(c) > 80) > 0.03,
               "no logo during the logo scene")
         check(share(logo, 0, 0, WIDTH, 240, lit, step=1) > 0.0005, "no stars around the logo")
-        show.sleep_until(11)
+        show.sleep_until(10)
         panel = poll(lambda: show.no_message_box() or share(x.grab(), 49, 300, 975, 768,
                                                             lambda *c: min(c) > 150, step=2) > 0.02, 8)
         check(panel, "no text panel during the crawl")
-        show.sleep_until(36)
+        show.sleep_until(34)
         first = x.grab()
         time.sleep(1)
         second = x.grab()
@@ -133,6 +153,8 @@ def full_path(x, root):
 def run(root):
     x = XServer()
     try:
+        missing_picture(x, root)
+        print("passed: windows.missing-picture")
         fast_path(x, root)
         print("passed: windows.fast")
         full_path(x, root)
