@@ -1,0 +1,160 @@
+#!/usr/bin/env python3
+"""Mutation run: plants each fault of scripts/mutants.txt in a copy of the
+source, rebuilds, runs the tests, and reports which tests caught it.
+
+    scripts/mutate.py [--work DIR] [--only ID,ID] [--full] [--quick-only]
+
+The quick group (the unit and X11 tests) runs for every mutant. The slow group
+(the end-to-end, screen, signal and recorder runs and the soak) runs only for
+the mutants the quick group let through, unless --full is given. Results go to
+DIR/results.tsv, one line a mutant, and a kill table is printed at the end.
+"""
+import argparse
+import os
+import re
+import shutil
+import subprocess
+import sys
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+# The asset generator's test reads only tools/, which no mutant touches.
+QUICK = ["-LE", "e2e|record", "-E", r"^(AssetGenerator|Soak)\."]
+SLOW = ["-R", r"^(e2e|screen|signals|record)\.|^Soak\."]
+TARGETS = ["unit_tests", "x11_tests", "show", "show-record", "close_window"]
+
+
+def read_mutants(path):
+    mutants = []
+    for block in re.split(r"\n\s*\n", open(path).read()):
+        lines = [l for l in block.splitlines() if l.strip() and not l.startswith("#")]
+        if not lines:
+            continue
+        head, file, old, new = lines[0], lines[1], lines[2], lines[3] if len(lines) > 3 else "+"
+        if not (head.startswith("@ ") and old.startswith("- ") and new.startswith("+")):
+            sys.exit("malformed mutant:\n" + block)
+        ident, _, effect = head[2:].partition(":")
+        mutants.append(dict(id=ident.strip(), effect=effect.strip(), file=file.strip(),
+                            old=old[2:], new=new[2:]))
+    return mutants
+
+
+def run(cmd, cwd, env=None, log=None):
+    with open(log or os.devnull, "w") as out:
+        return subprocess.call(cmd, cwd=cwd, env=env, stdout=out, stderr=subprocess.STDOUT)
+
+
+def failed_tests(build, env, selection, log, again=True):
+    failed_log = os.path.join(build, "Testing", "Temporary", "LastTestsFailed.log")
+    if os.path.exists(failed_log):
+        os.remove(failed_log)
+    run(["ctest", "-j2", "--timeout", "240"] + selection, build, env, log)
+    if not os.path.exists(failed_log):
+        return []
+    failed = [line.strip().split(":", 1)[1] for line in open(failed_log) if ":" in line]
+    if not (failed and again):
+        return failed
+    # A test counts as catching the fault only if it fails a second time: on a
+    # loaded machine the odd timing-bound run fails by itself.
+    return failed_tests(build, env, ["-R", "^(%s)$" % "|".join(map(re.escape, failed))], log, False)
+
+
+def start_x_server():
+    # A display number well away from the ones other runs pick by themselves.
+    for number in range(300 + os.getpid() % 300, 1000):
+        if os.path.exists("/tmp/.X11-unix/X%d" % number):
+            continue
+        server = subprocess.Popen(["Xvfb", ":%d" % number, "-screen", "0", "1024x768x16",
+                                   "-nolisten", "tcp", "-noreset"], stderr=subprocess.DEVNULL)
+        env = dict(os.environ, DISPLAY=":%d" % number)
+        for _ in range(50):
+            if subprocess.call(["xdpyinfo"], env=env, stdout=subprocess.DEVNULL,
+                               stderr=subprocess.DEVNULL) == 0:
+                return server, env
+            time.sleep(0.1)
+        server.kill()
+    sys.exit("no X server starts")
+
+
+def copy_source(work):
+    source = os.path.join(work, "src-copy")
+    files = subprocess.check_output(["git", "ls-files"], cwd=ROOT, text=True).split()
+    for name in files:
+        target = os.path.join(source, name)
+        os.makedirs(os.path.dirname(target), exist_ok=True)
+        if not os.path.exists(target) or open(os.path.join(ROOT, name), "rb").read() != open(target, "rb").read():
+            shutil.copy2(os.path.join(ROOT, name), target)
+    return source
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--work", default=os.path.join(ROOT, "build-mutants"))
+    parser.add_argument("--mutants", default=os.path.join(ROOT, "scripts", "mutants.txt"))
+    parser.add_argument("--only", default="")
+    parser.add_argument("--full", action="store_true", help="run the slow group for every mutant")
+    parser.add_argument("--quick-only", action="store_true", help="skip the slow group")
+    args = parser.parse_args()
+
+    mutants = read_mutants(args.mutants)
+    if args.only:
+        wanted = set(args.only.split(","))
+        mutants = [m for m in mutants if m["id"] in wanted]
+    os.makedirs(args.work, exist_ok=True)
+    source = copy_source(args.work)
+    build = os.path.join(source, "build")
+    log = os.path.join(args.work, "last.log")
+    if run(["cmake", "-S", source, "-B", build, "-DCMAKE_BUILD_TYPE=Release", "-DSHOW_TESTS=ON"], ROOT) or \
+       run(["cmake", "--build", build, "-j2", "--target"] + TARGETS, ROOT, log=log):
+        sys.exit("the unmutated source does not build: see " + log)
+    server, env = start_x_server()
+    results = open(os.path.join(args.work, "results.tsv"), "a")
+    table = []
+    try:
+        for m in mutants:
+            path = os.path.join(source, m["file"])
+            original = open(path).read()
+            if original.count(m["old"]) != 1:
+                table.append((m, "unplaced", []))
+                continue
+            started = time.monotonic()
+            open(path, "w").write(original.replace(m["old"], m["new"]))
+            try:
+                if run(["cmake", "--build", build, "-j2", "--target"] + TARGETS, ROOT, log=log):
+                    status, killers = "unbuilt", []
+                else:
+                    killers = failed_tests(build, env, QUICK, log)
+                    if args.full or not (killers or args.quick_only):
+                        killers += failed_tests(build, env, SLOW, log)
+                    status = "killed" if killers else "survived"
+            finally:
+                open(path, "w").write(original)
+            table.append((m, status, killers))
+            results.write("%s\t%s\t%s\t%.0f s\n" % (m["id"], status, " ".join(killers),
+                                                   time.monotonic() - started))
+            results.flush()
+            print("%-36s %-8s %s" % (m["id"], status, " ".join(killers)[:100]), flush=True)
+    finally:
+        server.terminate()
+    report(table)
+
+
+def report(table):
+    counts = {}
+    for _, status, _ in table:
+        counts[status] = counts.get(status, 0) + 1
+    print("\nmutants %d: %s" % (len(table), ", ".join("%s %d" % kv for kv in sorted(counts.items()))))
+    for m, status, _ in table:
+        if status == "survived":
+            print("  survived %-34s %s (%s)" % (m["id"], m["effect"], m["file"]))
+    sole = {}
+    for m, status, killers in table:
+        if len(killers) == 1:
+            sole.setdefault(killers[0], []).append(m["id"])
+    print("\nTests that alone catch a mutant:")
+    for test, ids in sorted(sole.items()):
+        print("  %-60s %s" % (test, " ".join(ids)))
+
+
+if __name__ == "__main__":
+    main()
