@@ -44,11 +44,11 @@ def run(cmd, cwd, env=None, log=None):
         return subprocess.call(cmd, cwd=cwd, env=env, stdout=out, stderr=subprocess.STDOUT)
 
 
-def failed_tests(build, env, selection, log, again=True):
+def failed_tests(build, env, selection, log, timeout, again=True):
     failed_log = os.path.join(build, "Testing", "Temporary", "LastTestsFailed.log")
     if os.path.exists(failed_log):
         os.remove(failed_log)
-    run(["ctest", "-j2", "--timeout", "240"] + selection, build, env, log)
+    run(["ctest", "-j2", "--timeout", str(timeout)] + selection, build, env, log)
     if not os.path.exists(failed_log):
         return []
     failed = [line.strip().split(":", 1)[1] for line in open(failed_log) if ":" in line]
@@ -56,7 +56,7 @@ def failed_tests(build, env, selection, log, again=True):
         return failed
     # A test counts as catching the fault only if it fails a second time: on a
     # loaded machine the odd timing-bound run fails by itself.
-    return failed_tests(build, env, ["-R", "^(%s)$" % "|".join(map(re.escape, failed))], log, False)
+    return failed_tests(build, env, ["-R", "^(%s)$" % "|".join(map(re.escape, failed))], log, timeout, False)
 
 
 def start_x_server():
@@ -76,32 +76,39 @@ def start_x_server():
     sys.exit("no X server starts")
 
 
-def copy_source(work):
+def copy_source(tree, work):
+    """The tree's files under git, in work/src-copy; unchanged ones keep their dates."""
     source = os.path.join(work, "src-copy")
-    files = subprocess.check_output(["git", "ls-files"], cwd=ROOT, text=True).split()
+    files = subprocess.check_output(["git", "ls-files"], cwd=tree, text=True).split()
     for name in files:
         target = os.path.join(source, name)
         os.makedirs(os.path.dirname(target), exist_ok=True)
-        if not os.path.exists(target) or open(os.path.join(ROOT, name), "rb").read() != open(target, "rb").read():
-            shutil.copy2(os.path.join(ROOT, name), target)
+        if not os.path.exists(target) or open(os.path.join(tree, name), "rb").read() != open(target, "rb").read():
+            shutil.copy2(os.path.join(tree, name), target)
     return source
 
 
 def main():
     parser = argparse.ArgumentParser()
+    parser.add_argument("--tree", default=ROOT, help="the source tree whose tests are judged")
     parser.add_argument("--work", default=os.path.join(ROOT, "build-mutants"))
     parser.add_argument("--mutants", default=os.path.join(ROOT, "scripts", "mutants.txt"))
     parser.add_argument("--only", default="")
     parser.add_argument("--full", action="store_true", help="run the slow group for every mutant")
+    parser.add_argument("--resume", action="store_true", help="skip the mutants in results.tsv")
     parser.add_argument("--quick-only", action="store_true", help="skip the slow group")
     args = parser.parse_args()
 
     mutants = read_mutants(args.mutants)
+    done_file = os.path.join(args.work, "results.tsv")
+    if args.resume and os.path.exists(done_file):
+        done = {line.split("\t")[0] for line in open(done_file)}
+        mutants = [m for m in mutants if m["id"] not in done]
     if args.only:
         wanted = set(args.only.split(","))
         mutants = [m for m in mutants if m["id"] in wanted]
     os.makedirs(args.work, exist_ok=True)
-    source = copy_source(args.work)
+    source = copy_source(args.tree, args.work)
     build = os.path.join(source, "build")
     log = os.path.join(args.work, "last.log")
     if run(["cmake", "-S", source, "-B", build, "-DCMAKE_BUILD_TYPE=Release", "-DSHOW_TESTS=ON"], ROOT) or \
@@ -123,9 +130,9 @@ def main():
                 if run(["cmake", "--build", build, "-j2", "--target"] + TARGETS, ROOT, log=log):
                     status, killers = "unbuilt", []
                 else:
-                    killers = failed_tests(build, env, QUICK, log)
+                    killers = failed_tests(build, env, QUICK, log, 60)
                     if args.full or not (killers or args.quick_only):
-                        killers += failed_tests(build, env, SLOW, log)
+                        killers += failed_tests(build, env, SLOW, log, 300)
                     status = "killed" if killers else "survived"
             finally:
                 open(path, "w").write(original)
