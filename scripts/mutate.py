@@ -44,11 +44,11 @@ def run(cmd, cwd, env=None, log=None):
         return subprocess.call(cmd, cwd=cwd, env=env, stdout=out, stderr=subprocess.STDOUT)
 
 
-def failed_tests(build, env, selection, log, timeout, again=True):
+def failed_tests(build, env, selection, log, timeout, jobs=2, again=True):
     failed_log = os.path.join(build, "Testing", "Temporary", "LastTestsFailed.log")
     if os.path.exists(failed_log):
         os.remove(failed_log)
-    run(["ctest", "-j2", "--timeout", str(timeout)] + selection, build, env, log)
+    run(["ctest", "-j%d" % jobs, "--timeout", str(timeout)] + selection, build, env, log)
     if not os.path.exists(failed_log):
         return []
     failed = [line.strip().split(":", 1)[1] for line in open(failed_log) if ":" in line]
@@ -56,7 +56,7 @@ def failed_tests(build, env, selection, log, timeout, again=True):
         return failed
     # A test counts as catching the fault only if it fails a second time: on a
     # loaded machine the odd timing-bound run fails by itself.
-    return failed_tests(build, env, ["-R", "^(%s)$" % "|".join(map(re.escape, failed))], log, timeout, False)
+    return failed_tests(build, env, ["-R", "^(%s)$" % "|".join(map(re.escape, failed))], log, timeout, jobs, False)
 
 
 def start_x_server():
@@ -93,13 +93,22 @@ def main():
     parser.add_argument("--tree", default=ROOT, help="the source tree whose tests are judged")
     parser.add_argument("--work", default=os.path.join(ROOT, "build-mutants"))
     parser.add_argument("--mutants", default=os.path.join(ROOT, "scripts", "mutants.txt"))
-    parser.add_argument("--only", default="")
+    parser.add_argument("--only", default="", help="the mutants to plant, by id")
+    parser.add_argument("--count", type=int, default=0, help="only the first COUNT mutants")
     parser.add_argument("--full", action="store_true", help="run the slow group for every mutant")
     parser.add_argument("--resume", action="store_true", help="skip the mutants in results.tsv")
     parser.add_argument("--quick-only", action="store_true", help="skip the slow group")
+    parser.add_argument("--slow-only", action="store_true",
+                        help="run only the slow group (for the survivors of a --quick-only run)")
+    parser.add_argument("--report", action="store_true",
+                        help="only print the kill table of results.tsv (a mutant's last line counts)")
     args = parser.parse_args()
 
     mutants = read_mutants(args.mutants)
+    if args.report:
+        return report(mutants, os.path.join(args.work, "results.tsv"))
+    if args.count:
+        mutants = mutants[:args.count]
     done_file = os.path.join(args.work, "results.tsv")
     if args.resume and os.path.exists(done_file):
         done = {line.split("\t")[0] for line in open(done_file)}
@@ -107,6 +116,7 @@ def main():
     if args.only:
         wanted = set(args.only.split(","))
         mutants = [m for m in mutants if m["id"] in wanted]
+
     os.makedirs(args.work, exist_ok=True)
     source = copy_source(args.tree, args.work)
     build = os.path.join(source, "build")
@@ -115,49 +125,54 @@ def main():
        run(["cmake", "--build", build, "-j2", "--target"] + TARGETS, ROOT, log=log):
         sys.exit("the unmutated source does not build: see " + log)
     server, env = start_x_server()
-    results = open(os.path.join(args.work, "results.tsv"), "a")
-    table = []
+    results = os.path.join(args.work, "results.tsv")
     try:
         for m in mutants:
-            path = os.path.join(source, m["file"])
-            original = open(path).read()
-            if original.count(m["old"]) != 1:
-                table.append((m, "unplaced", []))
-                continue
             started = time.monotonic()
-            open(path, "w").write(original.replace(m["old"], m["new"]))
-            try:
-                if run(["cmake", "--build", build, "-j2", "--target"] + TARGETS, ROOT, log=log):
-                    status, killers = "unbuilt", []
-                else:
-                    killers = failed_tests(build, env, QUICK, log, 60)
-                    if args.full or not (killers or args.quick_only):
-                        killers += failed_tests(build, env, SLOW, log, 300)
-                    status = "killed" if killers else "survived"
-            finally:
-                open(path, "w").write(original)
-            table.append((m, status, killers))
-            results.write("%s\t%s\t%s\t%.0f s\n" % (m["id"], status, " ".join(killers),
-                                                   time.monotonic() - started))
-            results.flush()
+            status, killers = plant(m, source, build, env, log, args)
+            with open(results, "a") as out:
+                out.write("%s\t%s\t%s\t%.0f s\n" % (m["id"], status, " ".join(killers),
+                                                     time.monotonic() - started))
             print("%-36s %-8s %s" % (m["id"], status, " ".join(killers)[:100]), flush=True)
     finally:
         server.terminate()
-    report(table)
+    report(mutants, results)
 
 
-def report(table):
+def plant(m, source, build, env, log, args):
+    """Builds the source with the mutant in and runs the tests; the status and the killers."""
+    path = os.path.join(source, m["file"])
+    original = open(path).read()
+    if original.count(m["old"]) != 1:
+        return "unplaced", []
+    open(path, "w").write(original.replace(m["old"], m["new"]))
+    try:
+        if run(["cmake", "--build", build, "-j2", "--target"] + TARGETS, ROOT, log=log):
+            return "unbuilt", []
+        killers = [] if args.slow_only else failed_tests(build, env, QUICK, log, 60)
+        if args.full or args.slow_only or not (killers or args.quick_only):
+            killers += failed_tests(build, env, SLOW, log, 300, jobs=3)
+        return ("killed" if killers else "survived"), killers
+    finally:
+        open(path, "w").write(original)
+
+
+def report(mutants, results):
+    rows = {}
+    for line in open(results):
+        ident, status, killers = line.rstrip("\n").split("\t")[:3]
+        rows[ident] = status, killers.split()
     counts = {}
-    for _, status, _ in table:
+    for status, _ in rows.values():
         counts[status] = counts.get(status, 0) + 1
-    print("\nmutants %d: %s" % (len(table), ", ".join("%s %d" % kv for kv in sorted(counts.items()))))
-    for m, status, _ in table:
-        if status == "survived":
+    print("\nmutants %d: %s" % (len(rows), ", ".join("%s %d" % kv for kv in sorted(counts.items()))))
+    for m in mutants:
+        if rows.get(m["id"], ("",))[0] == "survived":
             print("  survived %-34s %s (%s)" % (m["id"], m["effect"], m["file"]))
     sole = {}
-    for m, status, killers in table:
+    for ident, (_, killers) in rows.items():
         if len(killers) == 1:
-            sole.setdefault(killers[0], []).append(m["id"])
+            sole.setdefault(killers[0], []).append(ident)
     print("\nTests that alone catch a mutant:")
     for test, ids in sorted(sole.items()):
         print("  %-60s %s" % (test, " ".join(ids)))
