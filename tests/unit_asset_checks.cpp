@@ -192,6 +192,7 @@ TEST(AssetFiles, DamagedOrMislabelledFilesAreRefusedWithTheirReason)
       {image, crossing, "Row 0 of its picture runs into the next"},
       {image, png_start, "It is a PNG image, not a TGA image"},
       {image, patched(logo, 12, {0x60, 0xea}), "It claims to be 60000x283, larger than the 4096x4096 the show reads"},
+      {image, patched(logo, 14, {0x60, 0xea}), "It claims to be 639x60000, larger than the 4096x4096 the show reads"},
       // A colour map in front of true colour: the loader reads all 1000 entries onto its stack.
       {image, patched(patched(logo, 1, {1}), 5, {0xe8, 0x03, 24}), "It has a colour map: the show reads true-colour"},
       {image, patched(logo, 2, {11}), "It is greyscale"},
