@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include <SDL.h>
+
 #include "captured_calls.h"
 #include "fixtures.h"
 #include "platform/platform.h"
@@ -84,14 +86,32 @@ TEST(Startup, BuildsPagesAndAssetsThenShutsDownInOrder)
     EXPECT_EQ(destroyed[i], std::pair(std::string(i == 0 ? "sample" : "bitmap"), expected[i])) << i;
 }
 
-// The flip pages are asked for first, where a flipping driver can flip them.
-TEST(Startup, MissingReservePageGivesTheFirstVideoMemoryMessage)
+// The flip pages are asked for first, where a flipping driver can flip them;
+// the two reserve pages and the background page follow.
+class MissingLaterPage : public testing::TestWithParam<int> {};
+
+TEST_P(MissingLaterPage, GivesTheFirstVideoMemoryMessage)
 {
   page_maker = page_missing_at_request;
-  failing_request = 3;
+  failing_request = GetParam();
   EXPECT_FALSE(start_display());
   expect_only_message("Not enough video memory (need a few 1024x768 screens in 16 & 32 bpp)\n", true);
   EXPECT_EQ(requests_made, 5) << "all five are requested before any is tested";
+}
+
+INSTANTIATE_TEST_SUITE_P(Startup, MissingLaterPage, testing::Values(3, 4, 5));
+
+// Where the desktop's size cannot be read, the show opens a 1024x768 window.
+TEST(Startup, DesktopOfUnknownSizeGetsAWindow)
+{
+  fail_display_bounds = true;
+  ASSERT_TRUE(start_display());
+  SDL_Window *window = SDL_GetWindowFromID(1);
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN_DESKTOP, 0u);
+  int w, h;
+  SDL_GetWindowSize(window, &w, &h);
+  EXPECT_EQ(std::pair(w, h), std::pair(1024, 768));
 }
 
 TEST(Startup, MissingSecondFlipPageGivesTheSecondMessageAndKeepsTheFirst)

@@ -3,8 +3,11 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include <SDL.h>
+
 std::vector<captured_message> messages;
 bool fail_sound_install = false;
+bool fail_display_bounds = false;
 std::vector<std::pair<std::string, const void *>> destroyed;
 
 extern "C" {
@@ -12,6 +15,16 @@ extern "C" {
 void __real_destroy_bitmap(BITMAP *bmp);
 void __real_destroy_sample(SAMPLE *spl);
 int __real_install_sound(int digi, int midi, const char *cfg_path);
+int __real_SDL_GetDisplayBounds(int display, SDL_Rect *rect);
+
+int __wrap_SDL_GetDisplayBounds(int display, SDL_Rect *rect)
+{
+  if (fail_display_bounds) {
+    *rect = {};  // what the caller finds when it reads the rectangle anyway
+    return SDL_SetError("No monitor here");
+  }
+  return __real_SDL_GetDisplayBounds(display, rect);
+}
 
 void __wrap_allegro_message(const char *format, ...)
 {
