@@ -82,9 +82,8 @@ void fill_rect_fast(BITMAP *target, int x, int y, int w, int h, int colour)
 // The library's stretch gives the pixel at column i and row j of the target
 // rectangle the source pixel at column sx + floor(i * sw / dw) and row
 // sy + floor(j * sh / dh). The column is followed here by a 32.32 fixed-point
-// step, rounded up: for widths below 2^16 its error stays below 1 / dw, too
-// small to move the floor.
-static constexpr int widest_exact_stretch = (1 << 16) - 1;
+// step, rounded up: for widths below 2^16, as every width the show stretches
+// is, its error stays below 1 / dw, too small to move the floor.
 static constexpr uint64_t one_column = uint64_t(1) << 32;
 // A shrink by less than this takes runs of at least 32 source columns in a
 // row, long enough to copy each run whole rather than pixel by pixel.
@@ -157,23 +156,4 @@ void stretch_row(const uint16_t *from, int sw, int dw, int begin, int n, uint16_
   }
   for (; i < n; i++, at += step)
     to[i] = from[at >> 32];
-}
-
-void stretch_blit_fast(BITMAP *source, BITMAP *target, int sx, int sy, int sw, int sh, int dx,
-                       int dy, int dw, int dh)
-{
-  if (!is_plain_16(target) || !is_plain_16(source) || !target->clip ||
-      dw > widest_exact_stretch) {
-    stretch_blit(source, target, sx, sy, sw, sh, dx, dy, dw, dh);
-    return;
-  }
-  if (sw <= 0 || sh <= 0 || dw <= 0 || dh <= 0)
-    return;
-  const span cols = clipped(dx, dw, target->cl, target->cr);
-  const span rows = clipped(dy, dh, target->ct, target->cb);
-  if (cols.empty() || rows.empty())
-    return;
-  for (int ty = rows.begin; ty < rows.end; ty++)
-    stretch_row(pixel_row(source, sy + int(int64_t(ty - dy) * sh / dh)) + sx, sw, dw,
-                cols.begin - dx, cols.end - cols.begin, pixel_row(target, ty) + cols.begin);
 }

@@ -22,17 +22,12 @@ void draw_sprite_fast(BITMAP *target, BITMAP *sprite, int x, int y);
 // place in target, clipped to source's size and target's clipping rectangle.
 void copy_rect_fast(BITMAP *source, BITMAP *target, int x, int y, int w, int h);
 
-// stretch_blit: the source rectangle scaled to the target rectangle, clipped
-// to target; the source is not clipped, so it must lie inside source.
-void stretch_blit_fast(BITMAP *source, BITMAP *target, int sx, int sy, int sw, int sh, int dx,
-                       int dy, int dw, int dh);
-
 // rectfill of the w x h rectangle with its top-left corner at (x, y),
 // clipped to target's clipping rectangle.
 void fill_rect_fast(BITMAP *target, int x, int y, int w, int h, int colour);
 
 // n pixels of a row stretched from sw pixels to dw, from pixel begin on, as
-// stretch_blit_fast takes them: to[i] = from[floor((begin + i) * sw / dw)].
+// the library's stretch_blit picks them: to[i] = from[floor((begin + i) * sw / dw)].
 void stretch_row(const uint16_t *from, int sw, int dw, int begin, int n, uint16_t *to);
 
 // The first of the dw columns of a row stretched from sw whose source column
