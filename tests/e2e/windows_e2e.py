@@ -137,7 +137,10 @@ def full_path(x, root):
         check(looks_like_stars(first) and looks_like_stars(second), "no star field in free flight")
         moved = sum(a != b for a, b in zip(first, second))
         check(moved > 1000, "free flight did not move in a second (%d bytes changed)" % moved)
-        x.xdotool("type", "s")
+        # Held a moment: a busy machine can miss a key pressed and let go at once.
+        x.xdotool("keydown", "s")
+        time.sleep(0.2)
+        x.xdotool("keyup", "s")
         show.screenshot_shows_stars()
         check(show.finish("space") == 0, "exit status %d after Space" % show.show.returncode)
     finally:
