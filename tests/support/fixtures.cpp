@@ -14,16 +14,15 @@ static void put(std::ofstream &out, uint32_t value, int width)
     out.put(char(value >> 8 * i));
 }
 
-void write_tga(const std::string &path, int w, int h, int (*colour)(int x))
+static void write_grey_tga(const std::string &path, int w, int h)
 {
   std::ofstream out(path, std::ios::binary);
   out.write("\0\0\2\0\0\0\0\0\0\0\0\0", 12);
   put(out, uint32_t(w), 2);
   put(out, uint32_t(h), 2);
   put(out, 24, 2);
-  for (int y = 0; y < h; y++)
-    for (int x = 0; x < w; x++)
-      put(out, uint32_t(colour ? colour(x) : 0xc0c0c0), 3);
+  for (long i = 0; i < long(w) * h; i++)
+    put(out, 0xc0c0c0, 3);
 }
 
 static void write_wav(const std::string &path)
@@ -48,7 +47,7 @@ std::string make_asset_folder()
   mkdir(dat.c_str(), 0755);
   for (auto [name, w, h] : {std::tuple{"star2.tga", 121, 21}, {"logo.tga", 639, 283}, {"txt1_2.tga", 926, 119},
                             {"txt2_2.tga", 887, 223}, {"txt3_3.tga", 800, 155}, {"dawno.tga", 799, 253}})
-    write_tga(dat + "/" + name, w, h);
+    write_grey_tga(dat + "/" + name, w, h);
   write_wav(dat + "/track1_cut_equalize.wav");
   return folder;
 }

@@ -28,16 +28,6 @@ BITMAP *filled_bitmap(int w, int h, int colour)
   return bmp;
 }
 
-long count_other_than(BITMAP *bmp, int colour)
-{
-  long count = 0;
-  for (int y = 0; y < bmp->h; y++)
-    for (int x = 0; x < bmp->w; x++)
-      if (getpixel(bmp, x, y) != colour)
-        count++;
-  return count;
-}
-
 bool same_pixels(BITMAP *a, BITMAP *b)
 {
   if (a->w != b->w || a->h != b->h)

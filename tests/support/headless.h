@@ -14,8 +14,5 @@ void create_headless_pages();
 // A w x h memory bitmap filled with colour.
 BITMAP *filled_bitmap(int w, int h, int colour);
 
-// Number of pixels of bmp that differ from colour.
-long count_other_than(BITMAP *bmp, int colour);
-
 // True when a and b have the same size and pixels.
 bool same_pixels(BITMAP *a, BITMAP *b);

@@ -35,11 +35,6 @@ void record_refreshes(const std::vector<int64_t> &numbers_to_copy,
   refresh_observer = on_refresh;
 }
 
-int64_t refreshes_recorded()
-{
-  return seen;
-}
-
 BITMAP *refresh_copy(int64_t number)
 {
   auto slot = slots.find(number);

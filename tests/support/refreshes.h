@@ -15,8 +15,5 @@
 void record_refreshes(const std::vector<int64_t> &numbers_to_copy,
                       std::function<void(int64_t number, BITMAP *visible)> each = {});
 
-// Refreshes seen since record_refreshes.
-int64_t refreshes_recorded();
-
 // The picture at refresh `number`, or nullptr if it was not asked for or not reached.
 BITMAP *refresh_copy(int64_t number);

@@ -3,10 +3,6 @@
 
 std::vector<made_bitmap> bitmaps_made;
 std::vector<BITMAP *> bitmaps_destroyed;
-int failing_bitmap_creation;
-
-static int creations;
-
 bool install_stand_in_keyboard()
 {
   return install_keyboard() == 0;
@@ -16,8 +12,6 @@ bool install_stand_in_keyboard()
 // the moment, the library makes the bitmap itself.
 static BITMAP *watched_create(int depth, int w, int h)
 {
-  if (++creations == failing_bitmap_creation)
-    return nullptr;
   auto hook = system_driver->create_bitmap;
   system_driver->create_bitmap = nullptr;
   BITMAP *bmp = create_bitmap_ex(depth, w, h);
@@ -36,7 +30,6 @@ static int watched_destroy(BITMAP *bmp)
 
 void watch_bitmaps()
 {
-  creations = 0;
   bitmaps_made.clear();
   bitmaps_destroyed.clear();
   system_driver->create_bitmap = watched_create;

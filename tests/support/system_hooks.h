@@ -23,6 +23,3 @@ struct made_bitmap {
 };
 extern std::vector<made_bitmap> bitmaps_made;
 extern std::vector<BITMAP *> bitmaps_destroyed;
-// When above 0, the creation with this number (1 = the first after
-// watch_bitmaps) returns NULL instead of a bitmap.
-extern int failing_bitmap_creation;
