@@ -167,7 +167,7 @@ def screens(root):
 
 def options(root):
     """--help and --version answer and exit 0; anything else is refused with status 2."""
-    for option, status, stream, text in [("--help", 0, "stdout", "--window"),
+    for option, status, stream, text in [("--help", 0, "stdout", "resizable window"),
                                          ("--version", 0, "stdout", "STARLOOM"),
                                          ("--fullscreen", 2, "stderr", "Usage:")]:
         result = subprocess.run([SHOW, option], capture_output=True, text=True, timeout=20,
