@@ -110,14 +110,14 @@ def flight_start(root):
 
 
 def video(root):
-    # The music: 0.1 s of a loud tone, then 0.1 s of silence, easy to find.
+    # The music, in stereo: 0.1 s of a loud tone, then 0.1 s of silence, easy to find.
     play = make_play_dir(root)
     with wave.open(os.path.join(play, "dat", "track1_cut_equalize.wav"), "wb") as w:
-        w.setnchannels(1)
+        w.setnchannels(2)
         w.setsampwidth(2)
         w.setframerate(44100)
-        w.writeframes(struct.pack("<8820h", *(20000 * (1 if (i // 20) % 2 else -1) if i < 4410
-                                              else 0 for i in range(8820))))
+        w.writeframes(struct.pack("<17640h", *(20000 * (1 if (i // 40) % 2 else -1) if i < 8820
+                                               else 0 for i in range(17640))))
     # Escape at 51 ends the title card, so the music starts after frame 51;
     # the logo runs to 130 and free flight's first frame, 131, ends the show.
     result = record(play, "--keys", "51:hold ESC,52:release ESC,130:ESC", "--output", "out.mkv")
