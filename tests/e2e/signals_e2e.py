@@ -7,7 +7,6 @@ Usage: signals_e2e.py SHOW DAT CASE
   terminal     started as from a terminal: storms from the title card and the logo
   background   started as a script's background job, which starts it with SIGINT
                and SIGQUIT ignored: storms of those change nothing
-  measure N    by hand: N signals at random moments over every scene, both starts
 """
 
 import os
@@ -27,9 +26,6 @@ STOP = [signal.SIGINT, signal.SIGTERM, signal.SIGHUP, signal.SIGQUIT]
 BACKGROUND_IGNORES = [signal.SIGINT, signal.SIGQUIT]
 # From the window's appearance: the title card, the logo, the crawl, free flight.
 SCENE_STARTS = {"title": 0.8, "logo": 5.2, "crawl": 10.6, "flight": 33.0}
-# Each scene, from the opening pause on, and the moments that fall in it.
-SCENES = [("pause", (0.0, 0.7)), ("title", (0.9, 4.9)), ("logo", (5.3, 10.3)),
-          ("crawl", (10.7, 32.0)), ("flight", (33.1, 40.0))]
 
 
 def terminal_start():
@@ -131,31 +127,7 @@ def background(root):
     session(root, True, play)
 
 
-def measure(root):
-    """Storms of up to 20 signals at random moments of a scene drawn at random, each until
-    the show has ended, normally every time, until the total is sent."""
-    total, runs, rng = int(sys.argv[4]), 0, random.Random()
-    sent = 0
-    while sent < total:
-        background = rng.random() < 0.5
-        scene, at = rng.choice(SCENES)
-        at = rng.uniform(*at)
-
-        def play(run):
-            run.wait_until(at)
-            if background:
-                run.storm(rng, BACKGROUND_IGNORES, rng.randint(1, 10), ending=False)
-                check(run.show.poll() is None, "an ignored signal ended the show")
-            return run.ends_by(run.storm(rng, STOP, rng.randint(1, min(20, total - sent))),
-                               "%s start, %.1f s, %s" % ("background" if background else "terminal",
-                                                         at, scene))
-        sent += session(root, background, play)
-        runs += 1
-        print("run %d: %s start, storm at %.1f s (%s): %d signals so far"
-              % (runs, "background" if background else "terminal", at, scene, sent), flush=True)
-
-
-CASES = {"terminal": terminal, "background": background, "measure": measure}
+CASES = {"terminal": terminal, "background": background}
 
 if __name__ == "__main__":
     sys.exit(main(CASE, CASES[CASE]))
