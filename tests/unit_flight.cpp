@@ -122,6 +122,23 @@ TEST(FreeFlight, SteersByHeldKeysAndEndsAfterTheFrameInWhichSpaceOrEscapeIsHeld)
   EXPECT_NEAR(yaw_angle, -0.5, 1e-5);
 }
 
+// The roll of the loop's frames is, bit for bit, an angle that simply keeps
+// growing, with the ramp's steps; so every picture is that of an unwrapped roll.
+TEST(FreeFlight, RollRampsOver4984FramesAndIsNeverWrappedEarly)
+{
+  prepare_flight(64, 48);
+  float unwrapped = 0;
+  int flight_frame = 0;
+  for (int n = 1; n <= 10'000; n++) {
+    run_flight_frame(flight_frame);
+    const float q = float(std::min(n, 4984) / 56 % 90);
+    unwrapped = float(double(unwrapped) + 0.425 * double(sin_deg(q)));
+    ASSERT_EQ(roll_angle, unwrapped) << "frame " << n;
+  }
+  EXPECT_EQ(flight_frame, 4984);
+  EXPECT_GT(roll_angle, 2 * 360.0f);
+}
+
 // Hours into the flight whole turns come off, and the roll keeps its speed.
 // Between 2^16 and 2^17 degrees a float steps by 1/128, so a frame's step
 // there is 54 or 55 of those: up to 1.12 % off, 0.26 % slow on average.

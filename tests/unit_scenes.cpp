@@ -1,5 +1,6 @@
-// The logo scene and the text crawl on test pictures whose every pixel tells
-// where it came from; the frame hashes hold the real pictures.
+// The scenes on test pictures: the logo's every pixel tells where it came
+// from, and Escape cuts the title card and the crawl short. The frame hashes
+// hold the real pictures.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,6 +16,7 @@
 #include "refreshes.h"
 #include "scenes/crawl.h"
 #include "scenes/logo.h"
+#include "scenes/title.h"
 #include "show/assets.h"
 #include "show/pages.h"
 #include "show/sequence.h"
@@ -193,6 +195,23 @@ TEST(CrawlScene, EscapeHeldOnEntryShowsNothingAndLeavesTheField)
   draw_field(field);
   EXPECT_TRUE(same_pixels(frame_canvas, field));
   EXPECT_TRUE(same_pixels(backdrop_canvas, field));
+}
+
+// Escape held ends the title card after the retrace it is seen at, and stays
+// in the keyboard buffer for what comes next.
+TEST(TitleCard, EscapeHeldEndsItAfterThatWaitAndStaysQueued)
+{
+  start_headless();
+  title_image = filled_bitmap(title_width, title_height, makecol16(40, 40, 200));
+  ASSERT_TRUE(install_stand_in_keyboard());
+  simulate_keypress((KEY_ESC << 8) | 27);
+  key[KEY_ESC] = 1;
+  title_card();
+  EXPECT_EQ(retrace_waits, 1);
+  EXPECT_TRUE(keypressed()) << "Escape is read as a held key, not taken from the buffer";
+  record_refreshes({}, [](int64_t n, BITMAP *) { key[KEY_ESC] = n == 40; });
+  title_card();
+  EXPECT_EQ(retrace_waits, 1 + 40);
 }
 
 }  // namespace
