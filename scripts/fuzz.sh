@@ -3,7 +3,7 @@
 # replays every input it kept under valgrind, which sees into the library's
 # own code where the sanitizers cannot. Exits non-zero on any finding; the
 # inputs that broke something are in build-fuzz/findings/. Once mended, copy
-# each into tests/fuzz/regressions/, where ./check's unit tests replay it.
+# each into tests/fuzz/regressions/, which every run replays with the rest.
 #
 #   scripts/fuzz.sh [SECONDS]     (default 180)
 set -euo pipefail
