@@ -33,16 +33,6 @@ TEST(Pacing, SlightlyLateFrameIsMadeUpByTheNext)
   EXPECT_EQ(pace_refresh(pacer, period + 6'000'000), period - 6'000'000);
 }
 
-TEST(Pacing, VeryLateFrameStartsAFreshScheduleInsteadOfRushing)
-{
-  frame_pacer pacer = {period, 0};
-  pace_refresh(pacer, 0);
-  int64_t late = 10 * period;
-  EXPECT_EQ(pace_refresh(pacer, late), 0);
-  EXPECT_EQ(pace_refresh(pacer, late + 1'000), period - 1'000)
-      << "the frame after a stall waits a full period again";
-}
-
 bool handled_by(int number, void (*handler)(int))
 {
   struct sigaction current;
