@@ -79,7 +79,14 @@ def start_x_server():
 def copy_source(tree, work):
     """The tree's files under git, in work/src-copy; unchanged ones keep their dates."""
     source = os.path.join(work, "src-copy")
-    files = subprocess.check_output(["git", "ls-files"], cwd=tree, text=True).split()
+    files = set(subprocess.check_output(["git", "ls-files"], cwd=tree, text=True).split())
+    for folder, _, names in os.walk(source):
+        if folder.startswith(os.path.join(source, "build")):
+            continue
+        for name in names:
+            path = os.path.join(folder, name)
+            if os.path.relpath(path, source) not in files:
+                os.remove(path)  # gone from the tree: a stale test would still build
     for name in files:
         target = os.path.join(source, name)
         os.makedirs(os.path.dirname(target), exist_ok=True)
