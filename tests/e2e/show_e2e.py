@@ -192,8 +192,17 @@ def full_path(session):
 
 
 def missing_asset(session):
+    """Started from a menu, stderr read by no one: the message is in a box, through
+    an xmessage that notes its text."""
     copy_dat(DAT, session.play_dir, leave_out=("logo.tga",))
-    session.fails_with("Error reading image file 'logo.tga'")
+    boxed = os.path.join(session.root, "boxed")
+    with open(os.path.join(session.root, "bin", "xmessage"), "w") as stub:
+        stub.write('#!/bin/sh\necho "$2" > "%s"\n' % boxed)
+    os.chmod(os.path.join(session.root, "bin", "xmessage"), 0o755)
+    session.start_show()
+    check(session.finish()[0] == 1, "the show did not fail")
+    check(os.path.exists(boxed) and "Error reading image file 'logo.tga'" in open(boxed).read(),
+          "no message box")
     check(os.listdir(session.play_dir) == ["dat"], "the show wrote files")
 
 
