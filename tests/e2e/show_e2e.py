@@ -178,7 +178,9 @@ def full_path(session):
                     in zip(session.sizes, session.sizes[1:]) if s0 <= onset * 2 <= s1 and s1 > s0),
                    None)
     check(started is not None, "the music started outside the recorded time")
-    check(3.5 < started - opened < 7.5, "the music started %.2f s after the window opened, "
+    # At the title card's end, 5 s in on an idle machine; a busy one is later,
+    # but not by the logo's 5 s.
+    check(3.5 < started - opened < 9, "the music started %.2f s after the window opened, "
           "not about 5 s" % (started - opened))
     score = max(matches_music(samples, onset, channels) for channels in (1, 2))
     check(score > 0.8, "the recorded music does not match the WAV (correlation %.2f)" % score)
