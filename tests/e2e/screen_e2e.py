@@ -225,21 +225,6 @@ def window_manager(root):
         x.close()
 
 
-def close(root):
-    """Closing the window ends the show like Escape held, in whichever scene is on."""
-    for scene, after in [("title card", 2), ("logo", 7), ("text crawl", 13)]:
-        show = Show(root, "1024x768x16")
-        try:
-            time.sleep(after)
-            check(show.process.poll() is None, "the show ended by itself")
-            status, took = show.close()
-            check(status == 0 and took < CLOSING, "closed in the %s: status %d after %.2f s: %r"
-                  % (scene, status, took, show.process.stderr.read()))
-            check(not show.x.window(), "the window is still open")
-        finally:
-            show.end()
-
-
 def one_line_and_status_1(show, within, what):
     try:
         _, err = show.process.communicate(timeout=within)
@@ -290,7 +275,7 @@ def lost_display(root):
 
 
 CASES = {"screens": screens, "options": options, "window": window,
-         "window-manager": window_manager, "close": close, "lost-display": lost_display}
+         "window-manager": window_manager, "lost-display": lost_display}
 
 if __name__ == "__main__":
     sys.exit(main(CASE, CASES[CASE]))

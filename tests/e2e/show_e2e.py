@@ -328,18 +328,6 @@ def no_sound_card(session):
     fast_path(session, music=False)
 
 
-def no_home(session):
-    del session.env["HOME"]
-    fast_path(session, music=False)
-
-
-def eight_bit_music(session):
-    """An 8-bit WAV is one the library reads and mixes: the show plays it."""
-    dat = copy_dat(DAT, session.play_dir)
-    subprocess.run(["sox", os.path.join(DAT, MUSIC), "-b", "8", os.path.join(dat, MUSIC)], check=True)
-    fast_path(session)
-
-
 def valgrind(session):
     """The fast path under memcheck, many times slower than usual. An error is the
     show's when the innermost frame outside the allocator lies in the show."""
@@ -363,8 +351,7 @@ def valgrind(session):
 
 CASES = {"fast": fast_path, "full": full_path, "missing-asset": missing_asset,
          "bad-assets": bad_assets, "elsewhere": elsewhere, "no-display": no_display,
-         "no-sound-card": no_sound_card, "no-home": no_home,
-         "eight-bit-music": eight_bit_music, "valgrind": valgrind, "installed": installed}
+         "no-sound-card": no_sound_card, "valgrind": valgrind, "installed": installed}
 
 
 def run(root):

@@ -3,10 +3,10 @@
 ends it normally, one pass of every scene still to come and then the usual
 shutdown, with exit status 128 + the signal's number; never a crash.
 
-Usage: signals_e2e.py SHOW DAT CASE
-  terminal     started as from a terminal: storms from the title card and the logo
-  background   started as a script's background job, which starts it with SIGINT
-               and SIGQUIT ignored: storms of those change nothing
+Usage: signals_e2e.py SHOW DAT background
+  The show is started as a script's background job, which starts it with SIGINT
+  and SIGQUIT ignored: storms of those change nothing, and a storm of stop
+  signals in the logo ends it.
 """
 
 import os
@@ -28,23 +28,17 @@ BACKGROUND_IGNORES = [signal.SIGINT, signal.SIGQUIT]
 SCENE_STARTS = {"title": 0.8, "logo": 5.2, "crawl": 10.6, "flight": 33.0}
 
 
-def terminal_start():
-    """Whatever this script was started with, as a terminal starts a command."""
-    for number in STOP:
-        signal.signal(number, signal.SIG_DFL)
-
-
 def background_start():
-    terminal_start()
-    for number in BACKGROUND_IGNORES:
-        signal.signal(number, signal.SIG_IGN)
+    """Whatever this script was started with, as a shell starts a command with '&'."""
+    for number in STOP:
+        signal.signal(number, signal.SIG_IGN if number in BACKGROUND_IGNORES else signal.SIG_DFL)
 
 
 class Run:
-    """The show in its own X server and folder, started one way or the other."""
+    """The show in its own X server and folder, started in the background."""
 
-    def __init__(self, root, background):
-        self.x, self.background = XServer(), background
+    def __init__(self, root):
+        self.x = XServer()
         play, home = tempfile.mkdtemp(dir=root), tempfile.mkdtemp(dir=root)
         copy_dat(DAT, play)
         with open(os.path.join(home, ".asoundrc"), "w") as rc:
@@ -53,7 +47,7 @@ class Run:
         env.update({k: v for k, v in os.environ.items() if k.endswith("SAN_OPTIONS")})
         self.show = subprocess.Popen([SHOW], cwd=play, env=env, stdout=subprocess.PIPE,
                                      stderr=subprocess.STDOUT, text=True,
-                                     preexec_fn=background_start if background else terminal_start)
+                                     preexec_fn=background_start)
 
     def wait_for_window(self):
         self.opened = self.x.wait_for_window(self.show)
@@ -62,7 +56,7 @@ class Run:
         time.sleep(max(0.0, self.opened + seconds - time.monotonic()))
 
     def taken(self):
-        return [n for n in STOP if not (self.background and n in BACKGROUND_IGNORES)]
+        return [n for n in STOP if n not in BACKGROUND_IGNORES]
 
     def storm(self, rng, signals, count, ending=True):
         """Up to `count` signals, 0 to 10 ms apart, while the show runs; when
@@ -96,22 +90,13 @@ class Run:
         self.x.close()
 
 
-def session(root, background, play):
-    run = Run(root, background)
+def session(root, play):
+    run = Run(root)
     try:
         run.wait_for_window()
         return play(run)
     finally:
         run.close()
-
-
-def terminal(root):
-    rng = random.Random(16)
-    for scene in ("title", "logo"):
-        def play(run):
-            run.wait_until(SCENE_STARTS[scene] + 0.5)
-            return run.ends_by(run.storm(rng, STOP, 60), scene)
-        session(root, False, play)
 
 
 def background(root):
@@ -124,10 +109,10 @@ def background(root):
         check(run.show.poll() is None, "SIGINT or SIGQUIT, ignored at start, ended the show")
         run.wait_until(SCENE_STARTS["logo"] + 0.5)
         return run.ends_by(run.storm(rng, STOP, 60), "logo")
-    session(root, True, play)
+    session(root, play)
 
 
-CASES = {"terminal": terminal, "background": background}
+CASES = {"background": background}
 
 if __name__ == "__main__":
     sys.exit(main(CASE, CASES[CASE]))
