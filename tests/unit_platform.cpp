@@ -5,7 +5,12 @@
 #include <filesystem>
 #include <fstream>
 
+#include <SDL.h>
+
+#include "headless.h"
+#include "platform/drivers.h"
 #include "platform/platform.h"
+#include "system_hooks.h"
 
 namespace {
 
@@ -90,6 +95,37 @@ TEST(AssetPath, WorkingFoldersDatFirstElseEveryFolderLookedInIsNamed)
 
   fs::current_path(before);
   fs::remove_all(here);
+}
+
+// The keys the show reads, from the window's key events: held in key[], and
+// typed into the keyboard buffer with the character the keyboard gives.
+TEST(Keyboard, WindowKeyEventsReachKeyAndTheBuffer)
+{
+  start_headless();
+  ASSERT_TRUE(install_stand_in_keyboard());
+  const struct {
+    SDL_Scancode scancode;
+    SDL_Keycode sym;
+    Uint16 mod;
+    int key_code, character;
+  } presses[] = {{SDL_SCANCODE_4, SDLK_4, 0, KEY_4, '4'},         {SDL_SCANCODE_6, SDLK_6, 0, KEY_6, '6'},
+                 {SDL_SCANCODE_8, SDLK_8, 0, KEY_8, '8'},         {SDL_SCANCODE_2, SDLK_2, 0, KEY_2, '2'},
+                 {SDL_SCANCODE_S, SDLK_s, 0, KEY_S, 's'},         {SDL_SCANCODE_S, SDLK_s, KMOD_LSHIFT, KEY_S, 'S'},
+                 {SDL_SCANCODE_V, SDLK_v, 0, KEY_V, 'v'},         {SDL_SCANCODE_C, SDLK_c, 0, KEY_C, 'c'},
+                 {SDL_SCANCODE_SPACE, SDLK_SPACE, 0, KEY_SPACE, ' '}, {SDL_SCANCODE_ESCAPE, SDLK_ESCAPE, 0, KEY_ESC, 27}};
+  for (const auto &p : presses) {
+    SDL_Event event = {};
+    event.type = SDL_KEYDOWN;
+    event.key.keysym = {p.scancode, p.sym, p.mod, 0};
+    take_key_event(event);
+    EXPECT_TRUE(key[p.key_code]) << p.character;
+    ASSERT_TRUE(keypressed());
+    const int typed = readkey();
+    EXPECT_EQ(std::pair(typed >> 8, typed & 0xff), std::pair(p.key_code, p.character));
+    event.type = SDL_KEYUP;
+    take_key_event(event);
+    EXPECT_FALSE(key[p.key_code]) << p.character;
+  }
 }
 
 }  // namespace
