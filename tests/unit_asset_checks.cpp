@@ -210,6 +210,11 @@ TEST(AssetFiles, DamagedOrMislabelledFilesAreRefusedWithTheirReason)
     const std::string &problem = as == image ? refused.image_problem : refused.sound_problem;
     EXPECT_TRUE(problem.starts_with(reason)) << "expected \"" << reason << "\", got \"" << problem << "\"";
   }
+  // An image ID before the pixels is passed over, not read as pixels.
+  bytes named_logo = logo;
+  named_logo[0] = 1;
+  named_logo.insert(named_logo.begin() + 18, 0xff);
+  EXPECT_EQ(trial(named_logo).image_problem, "");
 }
 
 TEST(AssetFiles, WhatIsNotAFileIsRefusedWithoutBlockingOrSaysWhereItWasLookedFor)
