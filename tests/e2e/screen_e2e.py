@@ -15,7 +15,7 @@ import tempfile
 import time
 
 sys.dont_write_bytecode = True
-from x_session import Failure, XServer, check, copy_dat, main, poll  # noqa: E402
+from x_session import Failure, XServer, check, copy_dat, main, poll, rgb  # noqa: E402
 
 SHOW, DAT, CLOSER, CASE = os.path.abspath(sys.argv[1]), sys.argv[2], sys.argv[3], sys.argv[4]
 # A show built with the sanitizers takes their settings from the run.
@@ -100,7 +100,7 @@ def reference(root):
         show.end()
 
 
-def picture_fault(grab, frame, box, root, what):
+def picture_fault(grab, frame, box, sharp, root, what):
     """What is wrong with the grab, where it should hold the frame scaled into box
     (x, y, w, h) on black all around; None when nothing is."""
     x, y, w, h = box
@@ -108,10 +108,12 @@ def picture_fault(grab, frame, box, root, what):
     picture = os.path.join(root, what + "-picture.png")
     magick(grab, "-crop", "%dx%d+%d+%d" % (w, h, x, y), "+repage", picture)
     expected = os.path.join(root, what + "-expected.png")
-    magick(frame, "-filter", "Triangle", "-resize", "%dx%d!" % (w, h), expected)
-    # A smooth scale may filter a little differently from ImageMagick's.
+    magick(frame, "-filter", "Point" if sharp else "Triangle", "-resize", "%dx%d!" % (w, h), expected)
+    # Sharp pixels are the frame's own pixels; a smooth scale may filter a little
+    # differently from ImageMagick's.
+    limit = 0.004 if sharp else 0.03
     error = difference(picture, expected)
-    if error >= 0.03:
+    if error >= limit:
         return "%s: the picture is not the frame scaled to %dx%d at %d,%d (difference %.4f)" % (
             what, w, h, x, y, error)
     black = os.path.join(root, what + "-bars.png")
@@ -120,6 +122,11 @@ def picture_fault(grab, frame, box, root, what):
     if magick(black, "-format", "%[fx:maxima]", "info:") != "0":
         return "%s: the bars around the picture are not black (%dx%d screen)" % (what, width, height)
     return None
+
+
+def expect_picture(grab, frame, box, sharp, root, what):
+    fault = picture_fault(grab, frame, box, sharp, root, what)
+    check(fault is None, fault)
 
 
 def expect_rescaled(show, frame, box, root, what, crop=None):
@@ -131,7 +138,7 @@ def expect_rescaled(show, frame, box, root, what, crop=None):
         show.x.grab_to(path)
         if crop:
             magick(path, "-crop", crop, "+repage", path)
-        fault = picture_fault(path, frame, box, root, what)
+        fault = picture_fault(path, frame, box, False, root, what)
         if fault is None:
             return
         time.sleep(0.1)
@@ -139,6 +146,24 @@ def expect_rescaled(show, frame, box, root, what, crop=None):
 
 
 # Cases
+
+def screens(root):
+    """Full screen on three desktops: the whole picture, aspect kept, as large as fits."""
+    frame = reference(root)
+    for screen, box, sharp in [("1920x1080x24", (240, 0, 1440, 1080), False),
+                               ("800x600x24", (0, 0, 800, 600), False),
+                               ("2560x1600x24", (256, 32, 2048, 1536), True)]:
+        show = Show(root, screen)
+        try:
+            expect_picture(show.title_card(screen), frame, box, sharp, root, screen)
+            # The screenshot is the show's own picture, not the scaled one.
+            show.x.xdotool("type", "s")
+            show.x.xdotool("keydown", "Escape")
+            check(show.process.wait(20) == 0, "the show failed on %s" % screen)
+            rgb(os.path.join(show.play, "qirboSho.pcx"))
+        finally:
+            show.end()
+
 
 def options(root):
     """--help and --version answer and exit 0; anything else is refused with status 2."""
@@ -249,7 +274,7 @@ def lost_display(root):
           "a core was dumped")
 
 
-CASES = {"options": options, "window": window,
+CASES = {"screens": screens, "options": options, "window": window,
          "window-manager": window_manager, "lost-display": lost_display}
 
 if __name__ == "__main__":
