@@ -15,8 +15,8 @@ import sys
 import time
 
 sys.dont_write_bytecode = True
-from x_session import (WIDTH, Failure, XServer, check, copy_dat, lit, looks_like_stars, main,  # noqa: E402
-                       poll, rgb, share)
+from x_session import (WIDTH, Failure, XServer, check, copy_dat, lit, logo_over_stars, looks_like_stars,  # noqa: E402
+                       main, poll, rgb, share)
 
 SHOW, DAT = os.path.abspath(sys.argv[1]), sys.argv[2]
 
@@ -107,11 +107,6 @@ def missing_picture(x, root):
               "the message is not on stderr: %r" % show.said())
     finally:
         show.close()
-
-
-def logo_over_stars(grab):
-    return (share(grab, 190, 250, 829, 533, lambda *c: max(c) > 120 and max(c) - min(c) > 80) > 0.03 and
-            share(grab, 0, 0, WIDTH, 240, lit, step=1) > 0.0005)
 
 
 def full_path(x, root):

@@ -48,6 +48,12 @@ def lit(r, g, b):
     return r + g + b > 30
 
 
+def logo_over_stars(grab):
+    """The logo scene: the emblem's strong colours in its area, stars above it."""
+    return (share(grab, 190, 250, 829, 533, lambda *c: max(c) > 120 and max(c) - min(c) > 80) > 0.03 and
+            share(grab, 0, 0, WIDTH, 240, lit, step=1) > 0.0005)
+
+
 def looks_like_stars(raw):
     return 0.0005 < share(raw, 0, 0, WIDTH, HEIGHT, lit, step=1) < 0.2
 
