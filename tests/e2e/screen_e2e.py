@@ -65,7 +65,7 @@ class Show:
 
         def lit():
             self.x.grab_to(path)
-            return max(rgb_bytes(path)) > 0
+            return max(rgb_bytes(path), default=0) > 0
         check(poll(lit, 10), "the title card never appeared")
         return path
 

@@ -106,7 +106,7 @@ class XServer:
                           % (show.returncode, show.communicate()))
         check(window, "the show's window never appeared")
         self.xdotool("windowfocus", "--sync", window)
-        lit = poll(lambda: show.poll() is not None or max(self.grab_raw()) > 0, timeout)
+        lit = poll(lambda: show.poll() is not None or max(self.grab_raw(), default=0) > 0, timeout)
         check(lit and show.poll() is None, "the title card never appeared")
         return appeared
 
