@@ -4,8 +4,10 @@
 
 #include <allegro.h>
 
+#include <cstdarg>
 #include <cstdint>
 #include <filesystem>
+#include <string>
 
 // The library's ids for the drivers below, shared by each driver and the
 // list that offers it.
@@ -25,6 +27,9 @@ std::filesystem::path program_folder();
 // (platform.cpp).
 int64_t monotonic_ns();
 void sleep_ns(int64_t duration_ns);
+
+// The whole of a printf-style message, however long (platform.cpp).
+std::string format_message(const char *format, va_list args);
 
 // The show's star field comes from rand(), which it never seeds; libraries
 // that draw from it too (PulseAudio's client names its folders with it)

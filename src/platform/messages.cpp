@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/drivers.h"
+
 // A pipe or /dev/null on stderr means nobody reads it there; the message box
 // is then the only place, as before.
 static bool someone_reads_stderr()
@@ -48,15 +50,10 @@ static bool stdout_is_stderr()
 
 void startup_message(const char *format, ...)
 {
-  // Paths in the message can be long: measure, then write.
-  va_list args, again;
+  va_list args;
   va_start(args, format);
-  va_copy(again, args);
-  const int length = vsnprintf(nullptr, 0, format, args);
+  const std::string text = format_message(format, args);
   va_end(args);
-  std::string text(size_t(length > 0 ? length : 0), '\0');
-  vsnprintf(text.data(), text.size() + 1, format, again);
-  va_end(again);
   // First on stderr, as the message box waits for its OK button; but once is
   // enough where the library writes it to the same terminal or file.
   if (someone_reads_stderr() && !(library_prints_it_on_stdout() && stdout_is_stderr()))

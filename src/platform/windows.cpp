@@ -107,14 +107,10 @@ std::filesystem::path program_folder()
 // then the library's message box.
 void startup_message(const char *format, ...)
 {
-  va_list args, again;
+  va_list args;
   va_start(args, format);
-  va_copy(again, args);
-  const int length = std::vsnprintf(nullptr, 0, format, args);
+  const std::string text = format_message(format, args);
   va_end(args);
-  std::string text(size_t(length > 0 ? length : 0), '\0');
-  std::vsnprintf(text.data(), text.size() + 1, format, again);
-  va_end(again);
   std::fputs(text.c_str(), stderr);
   std::fflush(stderr);
   allegro_message("%s", text.c_str());
