@@ -8,7 +8,7 @@
 #include <SDL.h>
 
 #include "headless.h"
-#include "platform/drivers.h"
+#include "platform/sdl/sdl.h"
 #include "platform/platform.h"
 #include "system_hooks.h"
 

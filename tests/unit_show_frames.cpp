@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/offscreen.h"
+#include "platform/offscreen/offscreen.h"
 #include "platform/platform.h"
 #include "refreshes.h"
 #include "show/flight.h"

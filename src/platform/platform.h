@@ -1,13 +1,17 @@
-// The thin layer between the show and the operating system. The show makes
-// the library's own calls (set_gfx_mode, create_video_bitmap,
-// show_video_bitmap, vsync, install_keyboard, install_sound); the drivers
-// that answer them are plugged in here: a window of SDL2's that presents the
-// pages scaled to any screen, its keyboard and its sound, or a display-less
-// stand-in for the recorder and the tests.
+// The thin layer between the show and the system it runs on: the one
+// interface the show, the scenes and the field use. The show makes the
+// library's own calls (set_gfx_mode, create_video_bitmap, show_video_bitmap,
+// vsync, install_keyboard, install_sound); the drivers that answer them live
+// in this folder's subfolders, one for each system: sdl/ (a window of SDL2's
+// that presents the pages scaled to any screen, its keyboard and its sound),
+// posix/ and x11/ (Linux's services and its X display), windows/ (the
+// library's own DirectX drivers), and offscreen/ (the display-less stand-in
+// of the recorder and the tests).
 #pragma once
 
 #include <allegro.h>
 
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -85,21 +89,9 @@ int64_t pace_refresh(frame_pacer &pacer, int64_t now_ns);
 // Sleeps until the show clock's next tick (not at all when pacing is off).
 void wait_for_show_tick();
 
-// Test, recording and benchmark seams.
-extern bool pacing_enabled;          // false: never sleep
-extern int64_t pages_shown;          // count of show_page calls
-extern int64_t retrace_waits;        // count of wait_retrace calls
-extern int64_t flips_failed;         // count of pages the driver refused to show
-// Called after every page shown and every retrace wait, with the screen,
-// which then holds what the viewer sees.
-extern void (*refresh_observer)(BITMAP *visible);
-// Replaces how pages are made (for tests that need a page to be missing).
-extern BITMAP *(*page_maker)();
-
 // Signals from outside. The library's own handlers for these shut it down
 // from inside the handler, under a frame being drawn; the show's only note
 // the request, and each scene ends at its next Escape test instead.
-#include <csignal>
 
 // The number of the signal that asked the show to end; 0 while none has.
 extern volatile sig_atomic_t stop_signal;
@@ -117,3 +109,20 @@ void catch_stop_signals();
 // True once the show has been asked to end from outside: by a signal, or by
 // the viewer closing its window.
 bool stop_requested();
+
+// ---------------------------------------------------------------------------
+// Seams for the tests, the recorder and the benchmarks only: the show itself
+// never sets them, and they cost nothing while unset.
+
+// false: the show's clock never sleeps, so frames come as fast as they draw.
+extern bool pacing_enabled;
+// Counts of show_page calls, of wait_retrace calls, and of pages the driver
+// refused to show.
+extern int64_t pages_shown;
+extern int64_t retrace_waits;
+extern int64_t flips_failed;
+// Called after every page shown and every retrace wait, with the screen,
+// which then holds what the viewer sees.
+extern void (*refresh_observer)(BITMAP *visible);
+// Replaces how pages are made (for tests that need a page to be missing).
+extern BITMAP *(*page_maker)();

@@ -13,7 +13,7 @@
 #include <system_error>
 #include <vector>
 
-#include "platform/offscreen.h"
+#include "platform/offscreen/offscreen.h"
 #include "platform/platform.h"
 #include "record/encoder.h"
 #include "record/keys_script.h"

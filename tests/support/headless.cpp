@@ -1,6 +1,6 @@
 #include "headless.h"
 
-#include "platform/offscreen.h"
+#include "platform/offscreen/offscreen.h"
 #include "platform/platform.h"
 #include "show/pages.h"
 

@@ -1,20 +1,14 @@
 // The show on Windows: the library's own system and its DirectX drivers,
-// found by its usual autodetection. What differs from Linux lives here.
+// found by its usual autodetection, with the show's clock kept where the
+// display does not wait for its retrace.
 #include <allegro.h>
 #include <winalleg.h>
 
-#include <fcntl.h>
-#include <io.h>
-#include <sys/stat.h>
-
 #include <cerrno>
-#include <cstdarg>
 #include <cstdio>
-#include <cstdlib>
-#include <string>
 
-#include "platform/drivers.h"
 #include "platform/platform.h"
+#include "platform/services.h"
 
 volatile sig_atomic_t stop_signal = 0;
 
@@ -86,55 +80,4 @@ void catch_stop_signals() {}
 bool stop_requested()
 {
   return window_close_requested();
-}
-
-std::filesystem::path program_folder()
-{
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = GetModuleFileNameW(nullptr, path.data(), DWORD(path.size()));
-    if (length == 0)
-      return {};
-    if (length < path.size()) {
-      path.resize(length);
-      return std::filesystem::path(path).parent_path();
-    }
-    path.resize(path.size() * 2);
-  }
-}
-
-// stderr first, for whoever started the show from a console or a script;
-// then the library's message box.
-void startup_message(const char *format, ...)
-{
-  va_list args;
-  va_start(args, format);
-  const std::string text = format_message(format, args);
-  va_end(args);
-  std::fputs(text.c_str(), stderr);
-  std::fflush(stderr);
-  allegro_message("%s", text.c_str());
-}
-
-FILE *create_new_file(const char *name)
-{
-  const DWORD stale = GetFileAttributesA(name);
-  if (stale != INVALID_FILE_ATTRIBUTES &&
-      ((stale & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) || !DeleteFileA(name)))
-    return nullptr;
-  const int fd = _open(name, _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
-  if (fd < 0)
-    return nullptr;
-  FILE *file = _fdopen(fd, "wb");
-  if (!file) {
-    _close(fd);
-    DeleteFileA(name);
-  }
-  return file;
-}
-
-// rename() on Windows does not replace an existing file.
-bool replace_file(const char *from, const char *to)
-{
-  return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != 0;
 }

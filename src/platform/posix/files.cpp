@@ -3,8 +3,20 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 #include "platform/platform.h"
+#include "platform/services.h"
+
+namespace fs = std::filesystem;
+
+fs::path program_folder()
+{
+  std::error_code error;
+  const fs::path program = fs::read_symlink("/proc/self/exe", error);
+  return error ? fs::path() : program.parent_path();
+}
 
 FILE *create_new_file(const char *name)
 {

@@ -9,7 +9,7 @@
 
 #include <cstring>
 
-#include "platform/drivers.h"
+#include "platform/sdl/sdl.h"
 
 static void leave(const char *why)
 {

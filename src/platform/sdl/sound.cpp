@@ -10,7 +10,8 @@
 #include <atomic>
 #include <cstdint>
 
-#include "platform/drivers.h"
+#include "platform/sdl/sdl.h"
+#include "platform/services.h"
 
 static constexpr int sound_rate = 44100;
 static constexpr int sound_channels = 2;

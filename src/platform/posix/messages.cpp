@@ -1,6 +1,8 @@
 #include "platform/platform.h"
 
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdarg>
@@ -9,7 +11,10 @@
 #include <string>
 #include <string_view>
 
-#include "platform/drivers.h"
+#include "platform/sdl/sdl.h"
+#include "platform/services.h"
+
+extern char **environ;
 
 // A pipe or /dev/null on stderr means nobody reads it there; the message box
 // is then the only place, as before.
@@ -31,6 +36,18 @@ static bool program_on_path(std::string_view program)
     folders = end == std::string_view::npos ? "" : folders.substr(end + 1);
   }
   return false;
+}
+
+// xmessage, as the library shows its messages on X11.
+bool show_message_box(const char *text)
+{
+  char program[] = "xmessage";
+  char centre[] = "-center";
+  char *argv[] = {program, centre, const_cast<char *>(text), nullptr};
+  pid_t child;
+  int status;
+  return posix_spawnp(&child, program, nullptr, nullptr, argv, environ) == 0 &&
+         waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) != 127;
 }
 
 // The library prints a message on stdout when it has no box to show it in:

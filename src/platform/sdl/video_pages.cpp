@@ -3,7 +3,7 @@
 
 #include <cstdlib>
 
-#include "platform/drivers.h"
+#include "platform/sdl/sdl.h"
 
 // Laid out as the library lays out a memory bitmap, so its linear drawing
 // routines work on it, but marked as video memory: the library then lets

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "platform/drivers.h"
+#include "platform/services.h"
 
 namespace fs = std::filesystem;
 

@@ -1,10 +1,19 @@
-#include "platform/offscreen.h"
+// The display-less stand-in's drivers: a memory screen of the size asked
+// for, with pages copied onto it when shown, and a keyboard that never
+// reports a key.
+#include "platform/offscreen/offscreen.h"
 
 #include <allegro.h>
 #include <allegro/internal/aintern.h>
 
-#include "platform/drivers.h"
 #include "platform/platform.h"
+#include "platform/sdl/sdl.h"
+
+constexpr int offscreen_display_id = AL_ID('O', 'F', 'F', 'S');
+constexpr int offscreen_keyboard_id = AL_ID('O', 'F', 'K', 'B');
+
+// Defined below, once its routines are: the screen it opens refers to it.
+extern GFX_DRIVER offscreen_display;
 
 static unsigned char *screen_pixels;
 
@@ -54,6 +63,35 @@ static GFX_DRIVER make_offscreen_display()
 }
 
 GFX_DRIVER offscreen_display = make_offscreen_display();
+
+static int succeed()
+{
+  return 0;
+}
+
+static void do_nothing() {}
+
+static KEYBOARD_DRIVER make_silent_keyboard()
+{
+  KEYBOARD_DRIVER driver = {};
+  driver.id = offscreen_keyboard_id;
+  driver.name = driver.desc = driver.ascii_name = "offscreen";
+  driver.autorepeat = TRUE;  // so the library starts no repeat timer
+  driver.init = succeed;
+  driver.exit = do_nothing;
+  return driver;
+}
+
+static KEYBOARD_DRIVER silent_keyboard = make_silent_keyboard();
+
+static _DRIVER_INFO offscreen_gfx[] = {{offscreen_display_id, &offscreen_display, TRUE}, {0, nullptr, 0}};
+static _DRIVER_INFO offscreen_keys[] = {{offscreen_keyboard_id, &silent_keyboard, TRUE}, {0, nullptr, 0}};
+static _DRIVER_INFO no_sound[] = {{0, nullptr, 0}};
+
+void use_offscreen_drivers()
+{
+  hand_out_drivers({"offscreen", offscreen_gfx, offscreen_keys, no_sound, false, nullptr});
+}
 
 bool set_offscreen_mode(int w, int h)
 {

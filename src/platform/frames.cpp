@@ -1,20 +1,19 @@
+// How the show's frames reach the display on the show's clock, the pages
+// they are drawn on, and the counters and observers of the tests, the
+// recorder and the benchmarks. The same on every system.
 #include "platform/platform.h"
 
-#include <cstdarg>
 #include <cstdio>
-#include <ctime>
-#include <string>
 
-#include "platform/drivers.h"
+#include "platform/services.h"
 
 bool pacing_enabled = true;
 int64_t pages_shown = 0;
 int64_t retrace_waits = 0;
+int64_t flips_failed = 0;
 void (*refresh_observer)(BITMAP *visible) = nullptr;
 BITMAP *(*page_maker)() = nullptr;
 bool start_windowed = false;
-
-int64_t flips_failed = 0;
 bool display_keeps_time = true;
 
 static frame_pacer pacer = {show_tick_ns, 0};
@@ -30,13 +29,6 @@ BITMAP *create_sprite_bitmap(int width, int height)
 {
   BITMAP *bmp = create_video_bitmap(width, height);
   return bmp ? bmp : create_bitmap(width, height);
-}
-
-int64_t monotonic_ns()
-{
-  timespec now;
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return int64_t(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
 int64_t pace_refresh(frame_pacer &p, int64_t now_ns)
@@ -56,15 +48,6 @@ void wait_for_show_tick()
   if (!pacing_enabled)
     return;
   sleep_ns(pace_refresh(pacer, monotonic_ns()));
-}
-
-void sleep_ns(int64_t duration_ns)
-{
-  if (duration_ns <= 0)
-    return;
-  timespec pause = {time_t(duration_ns / 1000000000), long(duration_ns % 1000000000)};
-  while (nanosleep(&pause, &pause) != 0) {
-  }
 }
 
 // A page the driver cannot flip to is copied to the screen, so the viewer
@@ -91,16 +74,4 @@ void wait_retrace()
   retrace_waits++;
   if (refresh_observer)
     refresh_observer(screen);
-}
-
-// Paths in a message can be long: measure, then write.
-std::string format_message(const char *format, va_list args)
-{
-  va_list again;
-  va_copy(again, args);
-  const int length = std::vsnprintf(nullptr, 0, format, args);
-  std::string text(size_t(length > 0 ? length : 0), '\0');
-  std::vsnprintf(text.data(), text.size() + 1, format, again);
-  va_end(again);
-  return text;
 }

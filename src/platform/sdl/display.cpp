@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/drivers.h"
+#include "platform/sdl/sdl.h"
 #include "platform/platform.h"
 
 static SDL_Window *window;

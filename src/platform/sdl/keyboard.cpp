@@ -7,7 +7,7 @@
 
 #include <array>
 
-#include "platform/drivers.h"
+#include "platform/sdl/sdl.h"
 
 // SDL's scancodes (USB usage codes) to the library's KEY_ codes.
 static constexpr std::array<int, SDL_NUM_SCANCODES> make_key_codes()
