@@ -2,14 +2,20 @@
 # Cross-builds show.exe for 64-bit Windows with mingw-w64, on a static Allegro
 # built from Debian's own source with our fixes (scripts/windows/*.patch).
 # Usage: scripts/build-windows.sh [BUILD_DIR]   (default build-windows)
+#        scripts/build-windows.sh --packages    the Debian packages it needs
 # The Allegro build is kept in $SHOW_WINDOWS_CACHE (default
 # ~/.cache/starloom-windows), under its version and a checksum of the patches
 # and the toolchain file, so only the first run builds it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/install-packages.sh gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix cmake make \
-  pkg-config curl ca-certificates
+packages=(gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix cmake make pkg-config curl
+  ca-certificates patch)
+if [ "${1:-}" = --packages ]; then
+  echo "${packages[*]}"
+  exit 0
+fi
+scripts/install-packages.sh "${packages[@]}"
 
 build=${1:-build-windows}
 version=4.4.3.1
