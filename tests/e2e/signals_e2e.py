@@ -18,14 +18,12 @@ import tempfile
 import time
 
 sys.dont_write_bytecode = True
-from x_session import Failure, XServer, check, copy_dat, main  # noqa: E402
+from x_session import Failure, XServer, check, copy_dat, logo_over_stars, main, poll  # noqa: E402
 
 SHOW, DAT, CASE = os.path.abspath(sys.argv[1]), sys.argv[2], sys.argv[3]
 STOP = [signal.SIGINT, signal.SIGTERM, signal.SIGHUP, signal.SIGQUIT]
 # What a shell without job control does to a command it starts with '&'.
 BACKGROUND_IGNORES = [signal.SIGINT, signal.SIGQUIT]
-# From the window's appearance: the title card, the logo, the crawl, free flight.
-SCENE_STARTS = {"title": 0.8, "logo": 5.2, "crawl": 10.6, "flight": 33.0}
 
 
 def background_start():
@@ -49,11 +47,14 @@ class Run:
                                      stderr=subprocess.STDOUT, text=True,
                                      preexec_fn=background_start)
 
-    def wait_for_window(self):
-        self.opened = self.x.wait_for_window(self.show)
+    def wait_for_title(self):
+        self.x.wait_for_window(self.show)
 
-    def wait_until(self, seconds):
-        time.sleep(max(0.0, self.opened + seconds - time.monotonic()))
+    def wait_for_logo(self):
+        check(poll(lambda: self.show.poll() is not None or logo_over_stars(self.x.grab()), 60),
+              "no logo over stars after the title card")
+        if self.show.poll() is not None:
+            raise Failure("the show ended before the logo scene: %r" % self.show.communicate()[0][-500:])
 
     def taken(self):
         return [n for n in STOP if n not in BACKGROUND_IGNORES]
@@ -71,9 +72,9 @@ class Run:
         return sent
 
     def ends_by(self, sent, what):
-        """The show ends within 5 s with 128 + a signal it was sent and takes."""
+        """The show ends within 20 s with 128 + a signal it was sent and takes."""
         try:
-            output = self.show.communicate(timeout=5)[0]
+            output = self.show.communicate(timeout=20)[0]
         except subprocess.TimeoutExpired:
             raise Failure("%s: the show runs on after %d signals" % (what, len(sent)))
         status = self.show.returncode
@@ -93,7 +94,7 @@ class Run:
 def session(root, play):
     run = Run(root)
     try:
-        run.wait_for_window()
+        run.wait_for_title()
         return play(run)
     finally:
         run.close()
@@ -103,11 +104,10 @@ def background(root):
     rng = random.Random(61)
 
     def play(run):
-        run.wait_until(SCENE_STARTS["title"] + 0.5)
         run.storm(rng, BACKGROUND_IGNORES, 100, ending=False)
         time.sleep(0.3)
         check(run.show.poll() is None, "SIGINT or SIGQUIT, ignored at start, ended the show")
-        run.wait_until(SCENE_STARTS["logo"] + 0.5)
+        run.wait_for_logo()
         return run.ends_by(run.storm(rng, STOP, 60), "logo")
     session(root, play)
 

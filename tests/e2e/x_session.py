@@ -1,6 +1,7 @@
 """Shared by the end-to-end scripts: an Xvfb, the show's window, screen grabs."""
 
 import os
+import re
 import shutil
 import subprocess
 import tempfile
@@ -48,14 +49,57 @@ def lit(r, g, b):
     return r + g + b > 30
 
 
+# A lit pixel has a component above 10: only those are looked at.
+BRIGHT_BYTE = re.compile(rb"[^\x00-\x0a]")
+
+
+def lit_share(raw, x0, y0, x1, y1):
+    """share(raw, x0, y0, x1, y1, lit, step=1), quick where the box is mostly black."""
+    hits = 0
+    for y in range(y0, y1):
+        row = raw[(y * WIDTH + x0) * 3:(y * WIDTH + x1) * 3]
+        last = -1
+        for match in BRIGHT_BYTE.finditer(row):
+            pixel = match.start() // 3
+            if pixel != last:
+                last = pixel
+                hits += lit(*row[pixel * 3:pixel * 3 + 3])
+    return hits / ((x1 - x0) * (y1 - y0))
+
+
 def logo_over_stars(grab):
     """The logo scene: the emblem's strong colours in its area, stars above it."""
     return (share(grab, 190, 250, 829, 533, lambda *c: max(c) > 120 and max(c) - min(c) > 80) > 0.03 and
-            share(grab, 0, 0, WIDTH, 240, lit, step=1) > 0.0005)
+            lit_share(grab, 0, 0, WIDTH, 240) > 0.0005)
 
 
 def looks_like_stars(raw):
-    return 0.0005 < share(raw, 0, 0, WIDTH, HEIGHT, lit, step=1) < 0.2
+    return 0.0005 < lit_share(raw, 0, 0, WIDTH, HEIGHT) < 0.2
+
+
+def title_on_black(grab):
+    """The title card: its picture in place, and not one lit pixel above or below
+    it, where every later scene has stars."""
+    return (share(grab, 100, 258, 899, 511, lit) > 0.05 and lit_share(grab, 0, 0, WIDTH, 256) == 0
+            and lit_share(grab, 0, 512, WIDTH, HEIGHT) == 0)
+
+
+def text_panel(grab):
+    """The crawl: a panel's pale letters in the lower part of the screen, over stars."""
+    return (share(grab, 49, 300, 975, HEIGHT, lambda *c: min(c) > 150, step=2) > 0.02 and
+            lit_share(grab, 0, 0, WIDTH, 250) > 0.0005)
+
+
+def flight_moves(x):
+    """Whether two grabs a second apart both show free flight, with no text panel,
+    and differ in more than a thousand bytes: free flight opens on the crawl's
+    last, still frame and rolls ever faster from about a second in."""
+    first = x.grab()
+    time.sleep(1)
+    second = x.grab()
+    in_flight = [looks_like_stars(g) and share(g, 0, 0, WIDTH, HEIGHT, lambda *c: min(c) > 150) < 0.001
+                 for g in (first, second)]
+    return all(in_flight) and sum(a != b for a, b in zip(first, second)) > 1000
 
 
 SHOW_FILES = ("star2.tga", "logo.tga", "txt1_2.tga", "txt2_2.tga", "txt3_3.tga", "dawno.tga",
@@ -94,11 +138,12 @@ class XServer:
         found = self.xdotool("search", "--onlyvisible", "--name", "^STARLOOM$")
         return found.split()[0] if found else None
 
-    def wait_for_window(self, show, timeout=20):
+    def wait_for_window(self, show, timeout=60):
         """Focuses the window of the started `show` once it appears, and waits for
         the title card: SDL takes a window as focused a moment after the server
         does and drops the keys typed before, longer on a slow machine. Returns
-        when the window appeared."""
+        when the window appeared; `lit_after` is when the last grab that still
+        saw a black screen began, a time before the title card appeared."""
         window = poll(lambda: self.window() or show.poll() is not None, timeout)
         appeared = time.monotonic()
         if show.poll() is not None:
@@ -106,9 +151,26 @@ class XServer:
                           % (show.returncode, show.communicate()))
         check(window, "the show's window never appeared")
         self.xdotool("windowfocus", "--sync", window)
-        lit = poll(lambda: show.poll() is not None or max(self.grab_raw(), default=0) > 0, timeout)
+        self.lit_after = appeared
+
+        def title_lit():
+            began = time.monotonic()
+            if show.poll() is not None:
+                return True
+            if max(self.grab_raw(), default=0) > 0:
+                return True
+            self.lit_after = began
+            return False
+        lit = poll(title_lit, timeout)
         check(lit and show.poll() is None, "the title card never appeared")
         return appeared
+
+    def timed_grab(self):
+        """A grab, with when it began and when it ended: the picture was taken
+        between the two."""
+        began = time.monotonic()
+        picture = self.grab()
+        return began, time.monotonic(), picture
 
     def grab(self):
         return rgb("xwd:-", self.run("xwd", "-root", "-silent").stdout)
