@@ -74,9 +74,15 @@ static int succeed()
 
 static void do_nothing() {}
 
+// SDL_Quit closes the sound too, and would wait for ever on a sound thread
+// that a server which stopped answering holds.
 static void close_system()
 {
-  if (lists.opens_sdl_video)
+  if (!lists.opens_sdl_video)
+    return;
+  if (sound_left_to_server)
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  else
     SDL_Quit();
 }
 
