@@ -51,6 +51,11 @@ void destroy_video_page(BITMAP *bmp);
 // What the drivers need from the system they run on; its own folder supplies
 // it (posix/ and x11/ on Linux).
 
+// Descriptors 0, 1 and 2 open, to /dev/null where they were closed (as some
+// launchers start programs): the first connection opened would take one of
+// them, and whatever is printed would then go into that connection.
+void open_standard_descriptors();
+
 // The show's star field comes from rand(), which it never seeds; libraries
 // that draw from it too (PulseAudio's client names its folders with it)
 // would change the field. Between these two calls they draw from a sequence

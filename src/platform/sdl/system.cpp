@@ -111,6 +111,7 @@ bool start_system()
 {
   if (system_driver == &show_system)
     return true;
+  open_standard_descriptors();
   if (lists.opens_sdl_video && !open_sdl_video()) {
     fprintf(stderr, "Cannot start the graphics library: no X display?\n");
     return false;
