@@ -73,6 +73,9 @@ static void mix_into(void *, Uint8 *buffer, int)
 static constexpr int64_t open_deadline_ns = 3'000'000'000;
 static constexpr int64_t close_deadline_ns = 1'000'000'000;
 static constexpr int64_t wait_step_ns = 5'000'000;
+// Enough for SDL's and the sound libraries' opening, far from the 8 MiB a
+// thread reserves by default, which counts against a tight memory limit.
+static constexpr size_t call_stack_bytes = size_t(1) << 20;
 // One call at a time: none starts once one was left to the server.
 static bool (*call_work)();
 static bool call_result;
@@ -96,6 +99,7 @@ static bool call_in_time(bool (*work)(), int64_t deadline_ns)
   pthread_attr_t detached;
   pthread_attr_init(&detached);
   pthread_attr_setdetachstate(&detached, PTHREAD_CREATE_DETACHED);
+  pthread_attr_setstacksize(&detached, call_stack_bytes);
   pthread_t thread;
   const bool started = pthread_create(&thread, &detached, run_call, nullptr) == 0;
   pthread_attr_destroy(&detached);
