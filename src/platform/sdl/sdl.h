@@ -38,9 +38,8 @@ void take_key_event(const SDL_Event &event);
 
 // Allegro's mixer played through SDL's audio device (sound.cpp).
 extern DIGI_DRIVER sdl_sound;
-// True once a call into SDL's sound did not return in time (a sound server
-// that stopped answering holds it) or could not be given a thread of its own:
-// nothing may call SDL's sound again, SDL_Quit included.
+// True once a call into SDL's sound was left waiting on a sound server that
+// stopped answering: nothing may call SDL's sound again, SDL_Quit included.
 extern bool sound_left_to_server;
 
 // A 16-bit page of video memory, which is plain memory here, and its end

@@ -89,7 +89,8 @@ static void *run_call(void *)
 }
 
 // The result of work(), or false when it has not returned within
-// deadline_ns (or no thread could be made for it).
+// deadline_ns. Where no thread can be had (a system without threads, or one
+// at its limit) it runs on this one.
 static bool call_in_time(bool (*work)(), int64_t deadline_ns)
 {
   if (sound_left_to_server)
@@ -103,10 +104,12 @@ static bool call_in_time(bool (*work)(), int64_t deadline_ns)
   pthread_t thread;
   const bool started = pthread_create(&thread, &detached, run_call, nullptr) == 0;
   pthread_attr_destroy(&detached);
+  if (!started)
+    return work();
   const int64_t end = monotonic_ns() + deadline_ns;
-  while (started && !call_finished.load(std::memory_order_acquire) && monotonic_ns() < end)
+  while (!call_finished.load(std::memory_order_acquire) && monotonic_ns() < end)
     sleep_ns(wait_step_ns);
-  if (!started || !call_finished.load(std::memory_order_acquire)) {
+  if (!call_finished.load(std::memory_order_acquire)) {
     sound_left_to_server = true;
     return false;
   }
