@@ -121,8 +121,8 @@ class Session:
 
 def mute_before(session, end):
     """The sound server stops answering before the show starts: the show waits on
-    it no longer than its deadline, then plays without music; Escape and SIGTERM
-    end it, also while it waits."""
+    it no longer than its deadline, then plays without music. Escape ends it once
+    it plays, SIGTERM already while it waits."""
     session.start_sound_server()
     session.sound.stop_answering()
     session.start_show()
