@@ -313,9 +313,12 @@ BITMAP *load_checked_tga(const char *path, int need_w, int need_h, RGB *palette,
   problem = tga_file_problem(path, need_w, need_h);
   if (!problem.empty())
     return nullptr;
+  // The loader says nothing of why it failed; an allocation that failed
+  // leaves its ENOMEM behind.
+  errno = 0;
   BITMAP *image = load_tga(path, palette);
   if (!image)
-    problem = "The library could not load it";
+    problem = errno == ENOMEM ? no_memory_for_image : "The library could not load it";
   return image;
 }
 

@@ -27,6 +27,10 @@ std::string tga_file_problem(const char *path, int need_w, int need_h);
 // 16-bit mono or stereo PCM sound in a RIFF layout that sox reads.
 std::string wav_file_problem(const char *path);
 
+// The reason load_checked_tga gives for a file that passed the check when
+// there was not enough memory to load its picture.
+constexpr char no_memory_for_image[] = "There is not enough memory for its picture";
+
 // load_tga of the file once it passed the check; else nullptr, with the
 // reason (one line, no line feed) in problem.
 BITMAP *load_checked_tga(const char *path, int need_w, int need_h, RGB *palette,

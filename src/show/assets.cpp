@@ -5,6 +5,7 @@
 
 #include "platform/platform.h"
 #include "show/asset_checks.h"
+#include "show/pages.h"
 
 int point_colour_light;
 int point_colour_dark;
@@ -23,11 +24,21 @@ PALETTE asset_palette;
 static constexpr const char *panel_files[panel_count] = {"txt1_2.tga", "txt2_2.tga", "txt3_3.tga"};
 static constexpr char music_file[] = "track1_cut_equalize.wav";
 static constexpr int startup_random_values = 60;
+static constexpr char memory_message[] = "Not enough memory (need a few 1024x768 bitmaps in 16 bpp)\n";
+
+// A bitmap that cannot be made ends the start-up, as a missing page does.
+static bool made(BITMAP *bmp)
+{
+  if (!bmp)
+    report_in_text_mode(memory_message);
+  return bmp != nullptr;
+}
 
 static BITMAP *create_cleared_bitmap(int w, int h)
 {
   BITMAP *bmp = create_bitmap(w, h);
-  clear_bitmap(bmp);
+  if (bmp)
+    clear_bitmap(bmp);
   return bmp;
 }
 
@@ -49,7 +60,9 @@ static BITMAP *load_image(const char *name, int need_w, int need_h)
   const std::string path = find_asset(name, problem);
   BITMAP *image =
       path.empty() ? nullptr : load_checked_tga(path.c_str(), need_w, need_h, asset_palette, problem);
-  if (!image)
+  if (!image && problem == no_memory_for_image)
+    report_in_text_mode(memory_message);
+  else if (!image)
     startup_message("Error reading image file '%s'\n%s\n", name, problem.c_str());
   return image;
 }
@@ -60,8 +73,11 @@ static bool cut_star_sprites()
                           star_sprite_size);
   if (!star_strip)
     return false;
-  for (BITMAP *&sprite : star_sprites)
+  for (BITMAP *&sprite : star_sprites) {
     sprite = create_sprite_bitmap(star_sprite_size, star_sprite_size);
+    if (!made(sprite))
+      return false;
+  }
   for (int k = 0; k < star_sprite_count; k++)
     blit(star_strip, star_sprites[k], star_cell_stride * k, 0, 0, 0, star_sprite_size,
          star_sprite_size);
@@ -104,15 +120,23 @@ bool load_assets()
 {
   point_colour_light = makecol16(95, 95, 207);
   point_colour_dark = makecol16(15, 15, 107);
-  for (int i = 0; i < panel_count; i++)
+  for (int i = 0; i < panel_count; i++) {
     panel_slanted[i] = create_cleared_bitmap(panel_widths[i], panel_heights[i]);
-  for (int i = 0; i < panel_count; i++)
+    if (!made(panel_slanted[i]))
+      return false;
+  }
+  for (int i = 0; i < panel_count; i++) {
     panel_squashed[i] = create_cleared_bitmap(panel_widths[i], panel_heights[i]);
+    if (!made(panel_squashed[i]))
+      return false;
+  }
   backdrop_canvas = create_bitmap(SCREEN_W, SCREEN_H);
-  if (!load_images() || !load_music())
+  if (!made(backdrop_canvas) || !load_images() || !load_music())
     return false;
   clear_bitmap(screen);
   frame_canvas = create_cleared_bitmap(SCREEN_W, SCREEN_H);
+  if (!made(frame_canvas))
+    return false;
   for (int i = 0; i < startup_random_values; i++)
     rand();
   return true;

@@ -24,7 +24,7 @@ static bool start_library()
   return true;
 }
 
-static void report_in_text_mode(const char *message)
+void report_in_text_mode(const char *message)
 {
   set_gfx_mode(GFX_TEXT, 0, 0, 0, 0);
   startup_message("%s", message);

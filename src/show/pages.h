@@ -16,6 +16,10 @@ extern BITMAP *reserve_pages[2];
 // On failure reports it and returns false; the caller returns from main.
 bool start_display();
 
+// A start-up failure for want of memory: leaves the graphics mode, then
+// tells the user `message`.
+void report_in_text_mode(const char *message);
+
 // Acquires the back page and returns it, ready for a frame to be drawn.
 BITMAP *begin_flip();
 // Releases the back page, shows it and makes the other page the back page.

@@ -1,8 +1,12 @@
 #include "system_hooks.h"
 
+#include <cerrno>
 
 std::vector<made_bitmap> bitmaps_made;
 std::vector<BITMAP *> bitmaps_destroyed;
+int creations_asked;
+static int creation_to_fail;
+
 bool install_stand_in_keyboard()
 {
   return install_keyboard() == 0;
@@ -12,6 +16,10 @@ bool install_stand_in_keyboard()
 // the moment, the library makes the bitmap itself.
 static BITMAP *watched_create(int depth, int w, int h)
 {
+  if (++creations_asked == creation_to_fail) {
+    errno = ENOMEM;
+    return nullptr;
+  }
   auto hook = system_driver->create_bitmap;
   system_driver->create_bitmap = nullptr;
   BITMAP *bmp = create_bitmap_ex(depth, w, h);
@@ -28,10 +36,12 @@ static int watched_destroy(BITMAP *bmp)
   return FALSE;
 }
 
-void watch_bitmaps()
+void watch_bitmaps(int failing_creation)
 {
   bitmaps_made.clear();
   bitmaps_destroyed.clear();
+  creations_asked = 0;
+  creation_to_fail = failing_creation;
   system_driver->create_bitmap = watched_create;
   system_driver->destroy_bitmap = watched_destroy;
 }

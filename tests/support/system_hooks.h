@@ -16,7 +16,10 @@ bool install_stand_in_keyboard();
 
 // From now on, records every bitmap made by create_bitmap and every bitmap
 // (sub-bitmaps included) given to destroy_bitmap, emptying both lists first.
-void watch_bitmaps();
+// The call of create_bitmap numbered failing_creation (from 1; 0: none)
+// fails as an allocator does, with ENOMEM; creations_asked counts them all.
+void watch_bitmaps(int failing_creation = 0);
+extern int creations_asked;
 struct made_bitmap {
   BITMAP *bmp;
   int w, h;  // kept here, as the bitmap may be gone when they are checked

@@ -2,11 +2,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
 
 #include "platform/platform.h"
+#include "platform/sdl/sdl.h"
 #include "platform/services.h"
 
 namespace fs = std::filesystem;
@@ -37,4 +39,17 @@ FILE *create_new_file(const char *name)
 bool replace_file(const char *from, const char *to)
 {
   return rename(from, to) == 0;
+}
+
+void open_standard_descriptors()
+{
+  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; fd++) {
+    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+      continue;
+    const int null = open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+    if (null >= 0 && null != fd) {
+      dup2(null, fd);
+      close(null);
+    }
+  }
 }

@@ -34,6 +34,13 @@ static constexpr std::array<int, SDL_NUM_SCANCODES> make_key_codes()
   codes[SDL_SCANCODE_COMMA] = KEY_COMMA;
   codes[SDL_SCANCODE_PERIOD] = KEY_STOP;
   codes[SDL_SCANCODE_SLASH] = KEY_SLASH;
+  codes[SDL_SCANCODE_SEMICOLON] = KEY_COLON;
+  codes[SDL_SCANCODE_APOSTROPHE] = KEY_QUOTE;
+  codes[SDL_SCANCODE_LEFTBRACKET] = KEY_OPENBRACE;
+  codes[SDL_SCANCODE_RIGHTBRACKET] = KEY_CLOSEBRACE;
+  codes[SDL_SCANCODE_BACKSLASH] = KEY_BACKSLASH;
+  codes[SDL_SCANCODE_NONUSBACKSLASH] = KEY_BACKSLASH2;
+  codes[SDL_SCANCODE_GRAVE] = KEY_TILDE;
   codes[SDL_SCANCODE_LEFT] = KEY_LEFT;
   codes[SDL_SCANCODE_RIGHT] = KEY_RIGHT;
   codes[SDL_SCANCODE_UP] = KEY_UP;
@@ -62,15 +69,21 @@ static int character_of(const SDL_Keysym &keysym)
   return 0;
 }
 
+// Held keys are places on the keyboard, whatever the layout prints on them;
+// the character typed comes from the layout, so a key types its character
+// even at a place the library has no code for (0: key[] does not see it).
 void take_key_event(const SDL_Event &event)
 {
   const int scancode = event.key.keysym.scancode;
-  if (scancode < 0 || scancode >= SDL_NUM_SCANCODES || key_codes[scancode] == 0)
+  const int key_code = scancode >= 0 && scancode < SDL_NUM_SCANCODES ? key_codes[scancode] : 0;
+  if (event.type == SDL_KEYUP) {
+    if (key_code != 0)
+      _handle_key_release(key_code);
     return;
-  if (event.type == SDL_KEYDOWN)
-    _handle_key_press(character_of(event.key.keysym), key_codes[scancode]);
-  else
-    _handle_key_release(key_codes[scancode]);
+  }
+  const int character = character_of(event.key.keysym);
+  if (key_code != 0 || character != 0)
+    _handle_key_press(character, key_code);
 }
 
 static int start_keyboard()

@@ -38,6 +38,9 @@ void take_key_event(const SDL_Event &event);
 
 // Allegro's mixer played through SDL's audio device (sound.cpp).
 extern DIGI_DRIVER sdl_sound;
+// True once a call into SDL's sound was left waiting on a sound server that
+// stopped answering: nothing may call SDL's sound again, SDL_Quit included.
+extern bool sound_left_to_server;
 
 // A 16-bit page of video memory, which is plain memory here, and its end
 // (video_pages.cpp).
@@ -47,6 +50,11 @@ void destroy_video_page(BITMAP *bmp);
 // ---------------------------------------------------------------------------
 // What the drivers need from the system they run on; its own folder supplies
 // it (posix/ and x11/ on Linux).
+
+// Descriptors 0, 1 and 2 open, to /dev/null where they were closed (as some
+// launchers start programs): the first connection opened would take one of
+// them, and whatever is printed would then go into that connection.
+void open_standard_descriptors();
 
 // The show's star field comes from rand(), which it never seeds; libraries
 // that draw from it too (PulseAudio's client names its folders with it)

@@ -6,6 +6,7 @@
 #include <allegro/internal/aintern.h>
 
 #include <dlfcn.h>
+#include <pthread.h>
 
 #include <atomic>
 #include <cstdint>
@@ -18,6 +19,7 @@ static constexpr int sound_channels = 2;
 static constexpr int frames_per_buffer = 1024;
 
 static SDL_AudioDeviceID device;
+bool sound_left_to_server = false;
 
 // ALSA writes every failed probe to stderr (eight lines on a machine without
 // a sound card) unless it is given a handler; SDL loads the same library.
@@ -41,8 +43,9 @@ static constexpr int64_t most_ahead_ns = 200'000'000;
 static int64_t first_buffer_ns;
 static int64_t frames_mixed;
 // SDL holds the device's lock around each call of the mixer and takes the
-// same lock to close the device: a mixer that sleeps there could keep the
-// show from closing for seconds, so it stops keeping time once closing starts.
+// same lock to pause the device before closing it: a mixer that sleeps there
+// could keep the show from closing for seconds, so it stops keeping time once
+// closing starts.
 static std::atomic<bool> closing;
 
 static void keep_to_real_time()
@@ -62,7 +65,60 @@ static void mix_into(void *, Uint8 *buffer, int)
   _mix_some_samples(uintptr_t(buffer), 0, TRUE);
 }
 
-static bool open_device_drawing_own_random()
+// SDL waits for a sound server's answers without end, and a server can stop
+// answering (stopped, or hung) at any moment. So the device is opened and
+// closed on a thread of its own, which the show waits for only so long: a
+// thread still waiting then is left to the server, and the show goes on
+// without music and never calls SDL's sound again.
+static constexpr int64_t open_deadline_ns = 3'000'000'000;
+static constexpr int64_t close_deadline_ns = 1'000'000'000;
+static constexpr int64_t wait_step_ns = 5'000'000;
+// Enough for SDL's and the sound libraries' opening, far from the 8 MiB a
+// thread reserves by default, which counts against a tight memory limit.
+static constexpr size_t call_stack_bytes = size_t(1) << 20;
+// One call at a time: none starts once one was left to the server.
+static bool (*call_work)();
+static bool call_result;
+static std::atomic<bool> call_finished;
+
+static void *run_call(void *)
+{
+  call_result = call_work();
+  call_finished.store(true, std::memory_order_release);
+  return nullptr;
+}
+
+// The result of work(), or false when it has not returned within
+// deadline_ns. Where no thread can be had (a system without threads, or one
+// at its limit) it runs on this one.
+static bool call_in_time(bool (*work)(), int64_t deadline_ns)
+{
+  if (sound_left_to_server)
+    return false;
+  call_work = work;
+  call_finished = false;
+  pthread_attr_t detached;
+  pthread_attr_init(&detached);
+  pthread_attr_setdetachstate(&detached, PTHREAD_CREATE_DETACHED);
+  pthread_attr_setstacksize(&detached, call_stack_bytes);
+  pthread_t thread;
+  const bool started = pthread_create(&thread, &detached, run_call, nullptr) == 0;
+  pthread_attr_destroy(&detached);
+  if (!started)
+    return work();
+  const int64_t end = monotonic_ns() + deadline_ns;
+  while (!call_finished.load(std::memory_order_acquire) && monotonic_ns() < end)
+    sleep_ns(wait_step_ns);
+  if (!call_finished.load(std::memory_order_acquire)) {
+    sound_left_to_server = true;
+    return false;
+  }
+  return call_result;
+}
+
+static SDL_AudioDeviceID opened_device;
+
+static bool open_on_own_thread()
 {
   quieten_alsa();
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
@@ -75,43 +131,59 @@ static bool open_device_drawing_own_random()
   wanted.callback = mix_into;
   // SDL converts to whatever the device takes, so the mixer always fills
   // buffers of exactly this shape.
-  device = SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
-  if (device == 0) {
+  opened_device = SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
+  if (opened_device == 0) {
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
     return false;
   }
   return true;
 }
 
+// The device opens paused: the mixer is not called before start_sound.
 static bool open_device()
 {
   lend_random_sequence();
-  const bool opened = open_device_drawing_own_random();
+  const bool opened = call_in_time(open_on_own_thread, open_deadline_ns);
   take_back_random_sequence();
+  if (opened)
+    device = opened_device;
   return opened;
 }
 
-static void close_device()
+static SDL_AudioDeviceID closing_device;
+
+static bool close_on_own_thread()
 {
-  closing = true;
-  if (device)
-    SDL_CloseAudioDevice(device);
-  closing = false;
-  device = 0;
+  SDL_CloseAudioDevice(closing_device);
   SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  return true;
 }
 
+// Pausing takes the lock SDL calls the mixer under, and the mixer is never
+// called again after it: the library may free the mixer at once, even while
+// the close itself is left to the server.
+static void close_device()
+{
+  if (!device)
+    return;
+  closing = true;
+  SDL_PauseAudioDevice(device, 1);
+  closing_device = device;
+  device = 0;
+  call_in_time(close_on_own_thread, close_deadline_ns);
+  closing = false;
+}
+
+// The device found stays open for start_sound, which the library calls next:
+// a server is asked once, and waited for once.
 static int detect_device(int input)
 {
-  if (input || !open_device())
-    return FALSE;
-  close_device();
-  return TRUE;
+  return !input && (device || open_device()) ? TRUE : FALSE;
 }
 
 static int start_sound(int input, int voices)
 {
-  if (input || !open_device())
+  if (input || (!device && !open_device()))
     return -1;
   sdl_sound.voices = voices;
   // The library halves every voice by default, for mixes of many; the show

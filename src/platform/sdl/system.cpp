@@ -74,9 +74,15 @@ static int succeed()
 
 static void do_nothing() {}
 
+// SDL_Quit closes the sound too, and would wait for ever on a sound thread
+// that a server which stopped answering holds.
 static void close_system()
 {
-  if (lists.opens_sdl_video)
+  if (!lists.opens_sdl_video)
+    return;
+  if (sound_left_to_server)
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  else
     SDL_Quit();
 }
 
@@ -105,6 +111,7 @@ bool start_system()
 {
   if (system_driver == &show_system)
     return true;
+  open_standard_descriptors();
   if (lists.opens_sdl_video && !open_sdl_video()) {
     fprintf(stderr, "Cannot start the graphics library: no X display?\n");
     return false;
