@@ -1,5 +1,6 @@
 # `cmake --build BUILD --target uninstall`: removes every file that the last
-# `cmake --install` of BUILD put down, as its manifest lists them, and then
+# `cmake --install` of BUILD put down, as its manifest lists them (under
+# $DESTDIR when it is set, as it was for the install), and then
 # the show's own folders that this leaves empty: those named starloom under a
 # share/ folder (share/starloom, share/doc/starloom) and the folders in them.
 # Shared folders (bin, share/man/man6...) and other programs' files stay.
@@ -9,6 +10,7 @@ if(NOT EXISTS "${MANIFEST}")
 endif()
 file(STRINGS "${MANIFEST}" installed)
 foreach(file IN LISTS installed)
+  set(file "$ENV{DESTDIR}${file}")
   if(EXISTS "${file}" OR IS_SYMLINK "${file}")
     message(STATUS "Removing ${file}")
     file(REMOVE "${file}")
