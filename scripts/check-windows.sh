@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# The Windows job of ./check: cross-builds show.exe (scripts/build-windows.sh)
-# and plays it under Wine in an X server of its own (tests/e2e/windows_e2e.py).
+# The Windows job of ./check: makes the Windows archive as a release does
+# (scripts/release.sh windows, which cross-builds show.exe) and plays the
+# archive's program under Wine in an X server of its own
+# (tests/e2e/windows_e2e.py).
 # SHOW_WINDOWS=0 skips it. The Allegro build and the Wine prefix are kept in
 # $SHOW_WINDOWS_CACHE (default ~/.cache/starloom-windows) for the next run.
 set -euo pipefail
@@ -14,7 +16,9 @@ start=$SECONDS
 # Only the 64-bit Wine: show.exe is a 64-bit program.
 scripts/install-packages.sh wine wine64 xvfb xauth xdotool x11-apps imagemagick python3
 export SHOW_WINDOWS_CACHE=${SHOW_WINDOWS_CACHE:-${XDG_CACHE_HOME:-${HOME:-/tmp}/.cache}/starloom-windows}
-scripts/build-windows.sh build-windows >/dev/null
+dist=$(mktemp -d)
+trap 'rm -rf "$dist"' EXIT
+scripts/release.sh --dist "$dist" windows
 
 export WINEPREFIX=$SHOW_WINDOWS_CACHE/wine
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
@@ -23,7 +27,7 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wineserver -w
 fi
 status=0
-python3 tests/e2e/windows_e2e.py build-windows/show.exe dat || status=$?
+python3 tests/e2e/windows_e2e.py "$dist"/starloom-*-windows.zip LICENSE || status=$?
 wineserver -k 2>/dev/null || true
 echo "windows: $([ $status = 0 ] && echo passed || echo FAILED) in $((SECONDS - start)) s"
 exit $status
