@@ -239,10 +239,10 @@ static BITMAP *open_window(int w, int h, int v_w, int v_h, int depth)
   sdl_display.h = h;
   lend_random_sequence();
   window = create_window(w, h);
-  if (window)
+  if (window) {
     set_window_icon(window);
-  if (window)
     renderer = create_renderer();
+  }
   if (renderer)
     texture = create_texture(w, h);
   take_back_random_sequence();
