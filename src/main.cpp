@@ -23,8 +23,7 @@ static constexpr char help[] =
 
 int main(int argc, char **argv)
 {
-  const char *slash = argc > 0 ? std::strrchr(argv[0], '/') : nullptr;
-  const char *program = slash ? slash + 1 : argc > 0 ? argv[0] : "starloom";
+  const char *program = program_name;
   for (int i = 1; i < argc; i++) {
     if (std::strcmp(argv[i], "--help") == 0) {
       std::printf("Usage: %s %s", program, usage);
@@ -32,7 +31,7 @@ int main(int argc, char **argv)
       return 0;
     }
     if (std::strcmp(argv[i], "--version") == 0) {
-      std::printf("%s %s\n", show_name, SHOW_VERSION);
+      std::printf("%s %s\n", program, SHOW_VERSION);
       return 0;
     }
     if (std::strcmp(argv[i], "--window") != 0) {

@@ -1,5 +1,6 @@
-// The committed pictures and music in dat/, and the desktop icon: the
-// generator makes them again byte for byte.
+// The committed pictures and music in dat/, and the icon, as a picture and as
+// the raw pixels the window's icon is compiled from: the generator makes them
+// again byte for byte.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -25,7 +26,8 @@ TEST(AssetGenerator, RemakesTheCommittedFilesByteForByte)
   const std::string dir = pattern;
   ASSERT_EQ(std::system((std::string("'") + MAKE_ASSETS + "' " + dir + " " + dir + "/icon.png").c_str()), 0);
   std::vector<std::pair<std::string, std::string>> files = {
-      {"icon.png", std::string(SOURCE_DIR) + "/package/starloom.png"}};
+      {"icon.png", std::string(SOURCE_DIR) + "/package/starloom.png"},
+      {"icon.rgba", std::string(SOURCE_DIR) + "/package/starloom.rgba"}};
   for (const char *name : {"star2.tga", "logo.tga", "txt1_2.tga", "txt2_2.tga", "txt3_3.tga",
                            "dawno.tga", "track1_cut_equalize.wav"})
     files.emplace_back(name, std::string(SOURCE_DIR) + "/dat/" + name);

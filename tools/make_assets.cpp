@@ -1,6 +1,8 @@
 // Writes the show's seven asset files and its desktop icon:
 // make_assets [DIR [ICON]], DIR being dat and ICON package/starloom.png by
-// default. The same files, byte for byte, on every run.
+// default. The icon's pixels go raw beside it too (ICON with the extension
+// .rgba), for the window's icon, which the build compiles in without an image
+// converter. The same files, byte for byte, on every run.
 #include <array>
 #include <cstdio>
 #include <exception>
@@ -26,6 +28,12 @@ static bool write_all(const std::string &dir)
 // Large enough for an application grid; desktops scale it down for menus.
 static constexpr int icon_size = 128;
 
+static int cannot_write(const std::string &path)
+{
+  std::fprintf(stderr, "make_assets: cannot write %s\n", path.c_str());
+  return 1;
+}
+
 int main(int argc, char **argv)
 {
   std::string dir = argc > 1 ? argv[1] : "dat";
@@ -36,10 +44,12 @@ int main(int argc, char **argv)
       std::fprintf(stderr, "make_assets: cannot write into %s\n", dir.c_str());
       return 1;
     }
-    if (!write_png(icon, icon_picture(icon_size))) {
-      std::fprintf(stderr, "make_assets: cannot write %s\n", icon.c_str());
-      return 1;
-    }
+    const rgba_image picture = icon_picture(icon_size);
+    const std::string pixels = std::filesystem::path(icon).replace_extension(".rgba").string();
+    if (!write_png(icon, picture))
+      return cannot_write(icon);
+    if (!write_rgba(pixels, picture))
+      return cannot_write(pixels);
   } catch (const std::exception &e) {
     std::fprintf(stderr, "make_assets: %s\n", e.what());
     return 1;

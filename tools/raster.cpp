@@ -157,6 +157,13 @@ bool write_png(const std::string &path, const rgba_image &img)
   return bool(out);
 }
 
+bool write_rgba(const std::string &path, const rgba_image &img)
+{
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char *>(img.rgba.data()), std::streamsize(img.rgba.size()));
+  return bool(out);
+}
+
 canvas make_canvas(int w, int h)
 {
   size_t n = size_t(w) * h * subsamples * subsamples;

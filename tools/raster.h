@@ -46,6 +46,10 @@ struct rgba_image {
 // Returns false when the file cannot be written.
 bool write_png(const std::string &path, const rgba_image &img);
 
+// Writes img's bytes as they are, with no header: what a program compiles in.
+// Returns false when the file cannot be written.
+bool write_rgba(const std::string &path, const rgba_image &img);
+
 constexpr int subsamples = 4;  // points per pixel along each axis
 
 struct canvas {

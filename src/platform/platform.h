@@ -16,8 +16,11 @@
 #include <cstdio>
 #include <string>
 
-// The show's name, as its window and its --version give it.
+// The show's name, as its window's title gives it.
 constexpr char show_name[] = "STARLOOM";
+// The installed program's name, which its usage, its --version and its
+// window's class give wherever it was started from.
+constexpr char program_name[] = "starloom";
 
 // Starts the library on this system's drivers (the display-less ones once
 // use_offscreen_drivers() was called). False, with one line on stderr, when

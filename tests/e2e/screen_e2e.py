@@ -10,10 +10,12 @@ Usage: screen_e2e.py SHOW DAT CLOSE_WINDOW CASE
 import os
 import signal
 import socket
+import struct
 import subprocess
 import sys
 import tempfile
 import time
+import zlib
 
 sys.dont_write_bytecode = True
 from x_session import Failure, XServer, check, copy_dat, main, rgb  # noqa: E402
@@ -191,9 +193,11 @@ def screens(root):
 
 
 def options(root):
-    """--help and --version answer and exit 0; anything else is refused with status 2."""
+    """--help and --version answer and exit 0, naming the program as installed
+    whatever its file is called; anything else is refused with status 2."""
     for option, status, stream, text in [("--help", 0, "stdout", "resizable window"),
-                                         ("--version", 0, "stdout", "STARLOOM"),
+                                         ("--help", 0, "stdout", "Usage: starloom "),
+                                         ("--version", 0, "stdout", "starloom "),
                                          ("--fullscreen", 2, "stderr", "Usage:")]:
         result = subprocess.run([SHOW, option], capture_output=True, text=True, timeout=20,
                                 env={**SANITIZERS, "PATH": "/nonexistent"})
@@ -301,8 +305,41 @@ def lost_display(root):
           "a core was dumped")
 
 
+def icon_pixels():
+    """The desktop icon's pixels, as a window manager reads a window's icon: one
+    number a pixel, alpha in the top byte, then red, green and blue."""
+    with open(os.path.join(os.path.dirname(os.path.abspath(DAT)), "package", "starloom.png"), "rb") as f:
+        png = f.read()
+    width, height = struct.unpack(">II", png[16:24])
+    at = png.index(b"IDAT")
+    rows = zlib.decompress(png[at + 4:at + 4 + struct.unpack(">I", png[at - 4:at])[0]])
+    stride = width * 4 + 1
+    check(all(rows[y * stride] == 0 for y in range(height)), "the icon's rows are filtered")
+    pixels = b"".join(rows[y * stride + 1:(y + 1) * stride] for y in range(height))
+    return [width, height] + [a << 24 | r << 16 | g << 8 | b
+                              for r, g, b, a in struct.iter_unpack("4B", pixels)]
+
+
+def identity(root):
+    """The window carries the show's icon and the installed program's class, though
+    the program's file has another name."""
+    show = Show(root, "1024x768x24", "--window")
+    try:
+        said = show.x.run("xprop", "-id", show.window, "-notype", "WM_CLASS", text=True).stdout
+        check(said.strip() == 'WM_CLASS = "starloom", "starloom"', "the window's class: %r" % said)
+        said = show.x.run("xprop", "-id", show.window, "-notype", "-f", "_NET_WM_ICON", "32c",
+                           "=$0+", "_NET_WM_ICON", text=True).stdout
+        check(said.startswith("_NET_WM_ICON="), "the window has no icon: %r" % said)
+        shown = [int(value) for value in said.split("=", 1)[1].split(",")]
+        expected = icon_pixels()
+        check(shown == expected, "the window's icon is not the desktop icon: %d values, %s..., expected %d, %s..."
+              % (len(shown), shown[:4], len(expected), expected[:4]))
+    finally:
+        show.end()
+
+
 CASES = {"screens": screens, "options": options, "window": window,
-         "window-manager": window_manager, "lost-display": lost_display}
+         "window-manager": window_manager, "lost-display": lost_display, "identity": identity}
 
 if __name__ == "__main__":
     sys.exit(main(CASE, CASES[CASE]))

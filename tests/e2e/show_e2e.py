@@ -122,11 +122,12 @@ def matches_music(recorded, onset, channels):
 
 # Cases
 
-def fast_path(session, music=True, slowdown=1, program=SHOW):
-    """Escape held from the first frame: every scene ends after one pass."""
-    if program == SHOW and not os.path.isdir(os.path.join(session.play_dir, "dat")):
+def fast_path(session, music=True, slowdown=1, program=None):
+    """Escape held from the first frame: every scene ends after one pass. SHOW plays
+    with dat/ in its folder; another program finds its own data."""
+    if program is None and not os.path.isdir(os.path.join(session.play_dir, "dat")):
         copy_dat(DAT, session.play_dir)
-    session.start_show(program=program)
+    session.start_show(program=program or SHOW)
     session.x.wait_for_window(session.show, 60 * slowdown)
     session.x.xdotool("type", "s")
     session.x.xdotool("keydown", "Escape")
@@ -291,23 +292,60 @@ def elsewhere(session):
           % (status, message, said))
 
 
+CMAKE = os.environ.get("CMAKE", "cmake")
+# Files of other programs in the folders the show shares with them.
+OTHERS = ("bin/other", "share/man/man6/other.6", "share/applications/other.desktop")
+
+
 def install(session):
-    """`cmake --install` of the build that made SHOW, into a prefix of its own."""
+    """`cmake --install --strip` of the build that made SHOW, into a prefix of its own
+    that other programs use too."""
     prefix = os.path.join(session.root, "prefix")
-    subprocess.run([os.environ.get("CMAKE", "cmake"), "--install", os.path.dirname(SHOW), "--prefix",
-                    prefix], check=True, capture_output=True)
+    for other in OTHERS:
+        os.makedirs(os.path.dirname(os.path.join(prefix, other)), exist_ok=True)
+        open(os.path.join(prefix, other), "w").close()
+    subprocess.run([CMAKE, "--install", os.path.dirname(SHOW), "--prefix", prefix, "--strip"], check=True,
+                   capture_output=True)
     return prefix
 
 
-def installed(session):
-    """Installed into a prefix: the show, started from an empty folder, plays and
-    leaves its screenshot there, and nothing else; the desktop entry passes the
-    validator and names an installed program and icon; the manual page renders
-    with its sections and no warning."""
-    prefix = install(session)
-    fast_path(session, program=os.path.join(prefix, "bin", "starloom"))
+def is_stripped(program):
+    sections = subprocess.run(["readelf", "-S", "--wide", program], capture_output=True, text=True).stdout
+    check(".text" in sections, "readelf read no sections of %s" % program)
+    return ".symtab" not in sections
+
+
+def plays_from_an_empty_folder(session, program):
+    """Started from an empty folder, the show plays and leaves its screenshot there,
+    and nothing else."""
+    fast_path(session, program=program)
     check(os.listdir(session.play_dir) == ["qirboSho.pcx"], "files in the folder: %s"
           % os.listdir(session.play_dir))
+
+
+def uninstalled(prefix):
+    """The build's uninstall target leaves the prefix with the other programs' files
+    and no folder of the show's."""
+    result = subprocess.run([CMAKE, "--build", os.path.dirname(SHOW), "--target", "uninstall"], capture_output=True,
+                            text=True)
+    check(result.returncode == 0, "uninstall: status %d %s" % (result.returncode, result.stdout + result.stderr))
+    left = sorted(os.path.relpath(os.path.join(folder, name), prefix)
+                  for folder, folders, names in os.walk(prefix) for name in names + folders)
+    ours = [path for path in left if "starloom" in path]
+    check(not ours and all(other in left for other in OTHERS),
+          "after uninstall: the show's %s left, or another program's file gone: %s" % (ours, left))
+
+
+def installed(session):
+    """Installed into a prefix, stripped: the show plays from an empty folder; the
+    desktop entry passes the validator and names an installed program and icon; the
+    manual page renders with its sections and no warning; uninstalled, nothing of
+    it is left."""
+    prefix = install(session)
+    plays_from_an_empty_folder(session, os.path.join(prefix, "bin", "starloom"))
+    check(not is_stripped(SHOW), "the build's own show has no symbols to strip")
+    for program in ("starloom", "starloom-record"):
+        check(is_stripped(os.path.join(prefix, "bin", program)), "the installed %s is not stripped" % program)
     entry = os.path.join(prefix, "share", "applications", "starloom.desktop")
     result = subprocess.run(["desktop-file-validate", entry], capture_output=True, text=True)
     check(result.returncode == 0 and not result.stdout + result.stderr,
@@ -324,6 +362,13 @@ def installed(session):
     check(result.returncode == 0 and not result.stderr, "man -l: %d %s" % (result.returncode, result.stderr))
     for section in ("NAME", "SYNOPSIS", "OPTIONS", "KEYS", "FILES", "EXIT STATUS"):
         check("\n%s\n" % section in result.stdout, "the manual page has no %s section" % section)
+    uninstalled(prefix)
+
+
+def unpacked(session):
+    """SHOW is the Debian package's, unpacked into a root of its own: from
+    usr/games it finds its data in usr/share/starloom and plays from an empty folder."""
+    plays_from_an_empty_folder(session, SHOW)
 
 
 def no_display(session):
@@ -361,7 +406,8 @@ def valgrind(session):
 
 CASES = {"fast": fast_path, "full": full_path, "missing-asset": missing_asset,
          "bad-assets": bad_assets, "elsewhere": elsewhere, "no-display": no_display,
-         "no-sound-card": no_sound_card, "valgrind": valgrind, "installed": installed}
+         "no-sound-card": no_sound_card, "valgrind": valgrind, "installed": installed,
+         "unpacked": unpacked}
 
 
 def run(root):

@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
-"""show.exe under Wine as a viewer meets it: an Xvfb of its own at 1024x768x16,
-keys through xdotool, screen grabs, and Wine's sound written through ALSA into a
-file. The library's start-up message box would wait for a click: Wine traces its
-text, and the run stops at once with it. Windows' rand is not glibc's, so the
-pictures are judged by what they show, not held to the Linux frames.
+"""The Windows archive under Wine as a viewer meets it: unpacked into a fresh
+folder for each run, its starloom.exe started there as a double-click starts
+it, in an Xvfb of its own at 1024x768x16, keys through xdotool, screen grabs,
+and Wine's sound written through ALSA into a file. The library's start-up
+message box would wait for a click: Wine traces its text, and the run stops at
+once with it. Windows' rand is not glibc's, so the pictures are judged by what
+they show, not held to the Linux frames.
 
-Usage: windows_e2e.py SHOW_EXE DAT    (WINEPREFIX names the Wine prefix to use)
+Usage: windows_e2e.py ZIP LICENSE    (WINEPREFIX names the Wine prefix to use)
 """
 
 import os
@@ -13,29 +15,52 @@ import struct
 import subprocess
 import sys
 import time
+import zipfile
 
 sys.dont_write_bytecode = True
-from x_session import (Failure, XServer, check, copy_dat, flight_moves, logo_over_stars,  # noqa: E402
+from x_session import (SHOW_FILES, Failure, XServer, check, flight_moves, logo_over_stars,  # noqa: E402
                        looks_like_stars, main, poll, rgb, text_panel, title_on_black)
 
-SHOW, DAT = os.path.abspath(sys.argv[1]), sys.argv[2]
+ARCHIVE, LICENSE = os.path.abspath(sys.argv[1]), sys.argv[2]
+# starloom-<version>-windows.zip holds one folder of that name.
+FOLDER = os.path.basename(ARCHIVE)[:-len(".zip")]
+
+
+def archive_holds_the_show():
+    """The program, the seven data files, the licence as LICENSE says it and a readme,
+    in Windows' line ends, all in the one folder."""
+    with zipfile.ZipFile(ARCHIVE) as archive:
+        names = set(archive.namelist()) - {FOLDER + "/", FOLDER + "/dat/"}
+        expected = {FOLDER + "/" + name for name in
+                    ["starloom.exe", "LICENSE.txt", "README.txt"] + ["dat/" + f for f in SHOW_FILES]}
+        check(names == expected, "the archive holds %s, not %s" % (sorted(names), sorted(expected)))
+        with open(LICENSE, "rb") as f:
+            check(archive.read(FOLDER + "/LICENSE.txt") == f.read().replace(b"\n", b"\r\n"),
+                  "LICENSE.txt is not the licence with Windows' line ends")
+        readme = archive.read(FOLDER + "/README.txt").decode()
+        check("starloom.exe" in readme and "\r\n" in readme and "\n" not in readme.replace("\r\n", ""),
+              "README.txt does not name the program in Windows' line ends")
 
 
 class WineShow:
-    """show.exe started in a folder of its own, with `pcm` as ALSA's default device
-    (SOUND_FILE in it names the file that the device writes)."""
+    """The archive's starloom.exe, unpacked into a folder of its own and started
+    there, with `pcm` as ALSA's default device (SOUND_FILE in it names the file
+    that the device writes)."""
 
     def __init__(self, x, root, name, pcm, leave_out=()):
-        self.x, self.play_dir = x, os.path.join(root, name)
+        with zipfile.ZipFile(ARCHIVE) as archive:
+            archive.extractall(os.path.join(root, name))
+        self.x, self.play_dir = x, os.path.join(root, name, FOLDER)
+        for left_out in leave_out:
+            os.remove(os.path.join(self.play_dir, "dat", left_out))
         home, self.sound_file = os.path.join(root, name + "-home"), os.path.join(root, name + ".raw")
         os.mkdir(home)
-        copy_dat(DAT, self.play_dir, leave_out)
         with open(os.path.join(home, ".asoundrc"), "w") as rc:
             rc.write("pcm.!default %s\n" % pcm.replace("SOUND_FILE", self.sound_file))
         env = {**os.environ, **x.env, "HOME": home, "WINEDEBUG": "-all,trace+msgbox",
                "WINEDLLOVERRIDES": "mscoree,mshtml="}
         self.stderr = open(os.path.join(root, name + ".err"), "w+")
-        self.show = subprocess.Popen(["wine", SHOW], cwd=self.play_dir, env=env, stdout=subprocess.DEVNULL,
+        self.show = subprocess.Popen(["wine", "starloom.exe"], cwd=self.play_dir, env=env, stdout=subprocess.DEVNULL,
                                      stderr=self.stderr)
         self.title_seen = None
 
@@ -146,6 +171,11 @@ CASES = [("windows.missing-picture", missing_picture), ("windows.fast", fast_pat
 
 def run(root):
     """Every case in turn, each named in its failure."""
+    try:
+        archive_holds_the_show()
+    except Failure as failure:
+        raise Failure("windows.archive: %s" % failure)
+    print("passed: windows.archive")
     x = XServer()
     try:
         for name, case in CASES:

@@ -32,6 +32,11 @@ bool open_sdl_video()
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
   SDL_SetHint(SDL_HINT_APP_NAME, show_name);
+  // The window's class is the installed program's name wherever it was
+  // started from, so desktops match it to starloom.desktop. A class set
+  // in the environment stays.
+  SDL_setenv("SDL_VIDEO_X11_WMCLASS", program_name, 0);
+  SDL_setenv("SDL_VIDEO_WAYLAND_WMCLASS", program_name, 0);
   // Without a graphics card, SDL's software renderer draws straight into
   // the X server's shared memory, at a quarter of the cost of a software
   // OpenGL.
@@ -157,6 +162,18 @@ static void set_full_screen(bool full)
   }
 }
 
+// The logo, for the task bar and the window switcher.
+static void set_window_icon(SDL_Window *w)
+{
+  SDL_Surface *icon = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<unsigned char *>(window_icon_rgba),
+                                                         window_icon_size, window_icon_size, 32,
+                                                         window_icon_size * 4, SDL_PIXELFORMAT_RGBA32);
+  if (!icon)
+    return;
+  SDL_SetWindowIcon(w, icon);
+  SDL_FreeSurface(icon);
+}
+
 // Full screen covers the monitor the show starts on: through the window
 // manager, and by the window's own size and place where there is none.
 static SDL_Window *create_window(int w, int h)
@@ -222,8 +239,10 @@ static BITMAP *open_window(int w, int h, int v_w, int v_h, int depth)
   sdl_display.h = h;
   lend_random_sequence();
   window = create_window(w, h);
-  if (window)
+  if (window) {
+    set_window_icon(window);
     renderer = create_renderer();
+  }
   if (renderer)
     texture = create_texture(w, h);
   take_back_random_sequence();

@@ -31,6 +31,12 @@ bool open_sdl_video();
 // Takes every waiting window and keyboard event; called once a frame.
 void pump_display_events();
 
+// The window's icon: the logo as the asset generator draws it
+// (package/starloom.rgba), window_icon_size pixels square, four bytes a pixel
+// (red, green, blue, alpha), rows from the top. The build compiles it in.
+constexpr int window_icon_size = 128;
+extern const unsigned char window_icon_rgba[window_icon_size * window_icon_size * 4];
+
 // Keys from SDL's events into key[] and the keyboard buffer (keyboard.cpp).
 extern KEYBOARD_DRIVER sdl_keyboard;
 union SDL_Event;
