@@ -2,11 +2,9 @@
 // see a black page; the browser's console gets them too.
 #include <emscripten.h>
 
-#include <cstdarg>
 #include <cstdio>
 #include <string>
 
-#include "platform/platform.h"
 #include "platform/sdl/sdl.h"
 #include "platform/services.h"
 
@@ -16,12 +14,8 @@ bool show_message_box(const char *text)
   return true;
 }
 
-void startup_message(const char *format, ...)
+void deliver_startup_message(const std::string &text)
 {
-  va_list args;
-  va_start(args, format);
-  const std::string text = format_message(format, args);
-  va_end(args);
   std::fputs(text.c_str(), stderr);
   allegro_message("%s", text.c_str());
 }
