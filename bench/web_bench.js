@@ -3,7 +3,7 @@
 // drawing, presenting and mixing) in each scene, with its music and without
 // any sound device (the page then has no AudioContext, as a browser without
 // sound), and the page's download, gzipped.
-// Usage: scripts/check-web.sh --build && node bench/web_bench.js [BUILD_DIR] [RUNS]
+// Usage: scripts/check-web.sh --prepare && node bench/web_bench.js [BUILD_DIR] [RUNS]
 'use strict';
 const fs = require('fs');
 const os = require('os');
