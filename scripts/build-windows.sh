@@ -27,25 +27,9 @@ key=$(cat scripts/windows/*.patch "$toolchain" | sha256sum | cut -c1-12)
 cache=${SHOW_WINDOWS_CACHE:-${XDG_CACHE_HOME:-${HOME:-/tmp}/.cache}/starloom-windows}
 prefix=$cache/allegro-$version-$key
 
-fetch_source() {
-  local mirror
-  mirror=$(apt-get indextargets --format '$(REPO_URI)' 'Origin: Debian' 'Label: Debian' | head -n 1)
-  [ -n "$mirror" ] || { echo "No Debian mirror configured in apt" >&2; exit 1; }
-  local pool=${mirror%/}/pool/main/a/allegro4.4
-  mkdir -p "$cache/source"
-  cd "$cache/source"
-  [ -f "$dsc" ] || curl -fsSLo "$dsc" "$pool/$dsc"
-  echo "$dsc_sha256  $dsc" | sha256sum -c --quiet - || { rm -f "$dsc"; exit 1; }
-  local sum size name
-  read -r sum size name < <(sed -n '/^Checksums-Sha256:/,/^[^ ]/p' "$dsc" | grep '\.orig\.tar\.')
-  [ -f "$name" ] || curl -fsSLo "$name" "$pool/$name"
-  echo "$sum  $name" | sha256sum -c --quiet - || { rm -f "$name"; exit 1; }
-  echo "$cache/source/$name"
-}
-
 if [ ! -f "$prefix/lib/pkgconfig/allegro.pc" ]; then
   echo "Building Allegro $version for Windows (once; kept in $prefix)" >&2
-  tarball=$(fetch_source)
+  tarball=$(scripts/debian-source.sh a/allegro4.4 "$dsc" "$dsc_sha256" "$cache/source")
   work=$(mktemp -d)
   trap 'rm -rf "$work"' EXIT
   tar -xzf "$tarball" -C "$work"

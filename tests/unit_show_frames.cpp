@@ -5,13 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "platform/offscreen/offscreen.h"
@@ -19,6 +16,7 @@
 #include "refreshes.h"
 #include "show/flight.h"
 #include "show/sequence.h"
+#include "show_frames.h"
 
 namespace fs = std::filesystem;
 
@@ -26,54 +24,6 @@ namespace {
 
 constexpr char hash_list[] = SOURCE_DIR "/tests/frame_hashes.txt";
 constexpr char actual_list[] = BUILD_DIR "/frame_hashes.actual.txt";
-constexpr int flight_frames = 600;
-constexpr int64_t flight_starts_after = 1946;
-
-// Each step is a bijection of the running hash and of the word, so a change
-// in any one word always changes the result.
-uint64_t picture_hash(BITMAP *bmp)
-{
-  uint64_t h = uint64_t(bmp->w) << 32 | uint32_t(bmp->h);
-  const size_t words = size_t(bmp->w) * 2 / 8;
-  for (int y = 0; y < bmp->h; y++) {
-    const unsigned char *row = bmp->line[y];
-    for (size_t i = 0; i < words; i++) {
-      uint64_t w;
-      std::memcpy(&w, row + 8 * i, 8);
-      h = (h ^ w) * 0x9e3779b97f4a7c15u;
-      h = h << 29 | h >> 35;
-    }
-  }
-  return h;
-}
-
-// Which part of the show a refresh belongs to, by its number from 1.
-const char *scene_of(size_t frame)
-{
-  if (frame <= 50)
-    return "opening pause";
-  if (frame <= 300)
-    return "title card";
-  if (frame <= 621)
-    return "logo";
-  if (frame <= flight_starts_after)
-    return "text crawl";
-  return "free flight";
-}
-
-// Free-flight keys by the loop's frame: every steering key held alone and
-// with its opposite, a screenshot, the overlay on and off, then Escape.
-void press_flight_keys(int frame)
-{
-  key[KEY_4] = (frame >= 1 && frame < 150) || (frame >= 450 && frame < 500);
-  key[KEY_8] = frame >= 100 && frame < 250;
-  key[KEY_6] = frame >= 250 && frame < 500;
-  key[KEY_2] = frame >= 350 && frame < 560;
-  for (auto [at, c] : {std::pair{200, 'v'}, {210, 'c'}, {220, 'V'}, {300, 's'}})
-    if (frame == at)
-      simulate_keypress(c);
-  key[KEY_ESC] = frame == flight_frames;
-}
 
 TEST(ShowFrames, EveryFrameOfTheShowMatchesItsHash)
 {

@@ -1,9 +1,8 @@
 // What the code shared by every system (this folder's own files) needs from
 // the system it runs on. Each system's folder supplies these: posix/ on
-// Linux, windows/ on Windows.
+// Linux, windows/ on Windows, web/ in a browser.
 #pragma once
 
-#include <cstdarg>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -20,5 +19,7 @@ std::filesystem::path program_folder();
 // Owned by frames.cpp; a system whose display waits for its retrace sets it.
 extern bool display_keeps_time;
 
-// The whole of a printf-style message, however long (message_text.cpp).
-std::string format_message(const char *format, va_list args);
+// Tells the user a start-up message, worded whole (message_text.cpp words it
+// for startup_message): where the system's user reads it, and in the
+// library's message box.
+void deliver_startup_message(const std::string &text);

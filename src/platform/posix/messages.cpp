@@ -1,11 +1,8 @@
-#include "platform/platform.h"
-
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -65,12 +62,8 @@ static bool stdout_is_stderr()
          out.st_ino == err.st_ino;
 }
 
-void startup_message(const char *format, ...)
+void deliver_startup_message(const std::string &text)
 {
-  va_list args;
-  va_start(args, format);
-  const std::string text = format_message(format, args);
-  va_end(args);
   // First on stderr, as the message box waits for its OK button; but once is
   // enough where the library writes it to the same terminal or file.
   if (someone_reads_stderr() && !(library_prints_it_on_stdout() && stdout_is_stderr()))

@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 
 #include "platform/sdl/sdl.h"
@@ -18,9 +17,10 @@
 static SDL_Window *window;
 static SDL_Renderer *renderer;
 static SDL_Texture *texture;
-static bool widen_to_32_bits;           // the texture is XRGB8888, filled from the 16-bit rows
+static Uint32 widened_format;           // a 32-bit texture filled from the 16-bit rows, or 0
 static SDL_Rect picture;                // where the picture lands in the output
 static SDL_ScaleMode picture_scaling = SDL_ScaleModeLinear;
+static bool picture_fills_output;       // no bars around it to clear
 static unsigned char *screen_pixels;    // the screen's own rows, before any page is shown
 static BITMAP *visible;                 // the bitmap presented last
 static bool close_requested;
@@ -41,9 +41,12 @@ bool open_sdl_video()
   // the X server's shared memory, at a quarter of the cost of a software
   // OpenGL.
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  // In a browser the show's clock gives the page its turn between frames;
+  // SDL would give it one more after every present.
+  SDL_SetHint(SDL_HINT_EMSCRIPTEN_ASYNCIFY, "0");
   // Only a display that is there: probing for a missing Wayland prints to stderr.
   if (!SDL_GetHint(SDL_HINT_VIDEODRIVER))
-    SDL_SetHint(SDL_HINT_VIDEODRIVER, std::getenv("WAYLAND_DISPLAY") && !std::getenv("DISPLAY") ? "wayland" : "x11");
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, display_video_driver());
   lend_random_sequence();
   watch_display_start();
   const int failed = SDL_InitSubSystem(SDL_INIT_VIDEO);
@@ -55,7 +58,7 @@ bool open_sdl_video()
     return false;
   }
   // SDL falls back to drivers that show nothing when there is no display.
-  for (const char *shows : {"x11", "wayland"})
+  for (const char *shows : {"x11", "wayland", "emscripten"})
     if (driver && std::strcmp(driver, shows) == 0)
       return true;
   SDL_QuitSubSystem(SDL_INIT_VIDEO);
@@ -100,6 +103,7 @@ static void fit_picture()
   }
   picture.x = (out_w - picture.w) / 2;
   picture.y = (out_h - picture.h) / 2;
+  picture_fills_output = picture.w == out_w && picture.h == out_h;
   if (scaling != picture_scaling) {
     picture_scaling = scaling;
     SDL_SetTextureScaleMode(texture, scaling);
@@ -107,39 +111,52 @@ static void fit_picture()
 }
 
 // 5-6-5 to 8-8-8 by repeating each field's top bits, which a 16-bit
-// display's conversion undoes exactly.
+// display's conversion undoes exactly; red in the third byte (XRGB) or the
+// first (XBGR).
+template <int red_shift>
 static void widen_row(const uint16_t *__restrict from, uint32_t *__restrict to, int n)
 {
+  constexpr int blue_shift = 16 - red_shift;
   for (int x = 0; x < n; x++) {
     const uint32_t p = from[x];
     const uint32_t r = p >> 11, g = (p >> 5) & 63, b = p & 31;
-    to[x] = ((r << 3 | r >> 2) << 16) | ((g << 2 | g >> 4) << 8) | (b << 3 | b >> 2);
+    to[x] = ((r << 3 | r >> 2) << red_shift) | ((g << 2 | g >> 4) << 8) | ((b << 3 | b >> 2) << blue_shift);
   }
 }
 
-static void widen_rows(BITMAP *bmp)
+template <int red_shift>
+static void widen_rows(BITMAP *bmp, unsigned char *pixels, int pitch)
+{
+  const int w = bmp->w, h = bmp->h;  // locals, so the stores cannot move them
+  for (int y = 0; y < h; y++)
+    widen_row<red_shift>(reinterpret_cast<const uint16_t *>(bmp->line[y]),
+                         reinterpret_cast<uint32_t *>(pixels + size_t(y) * size_t(pitch)), w);
+}
+
+static void widen_into_texture(BITMAP *bmp)
 {
   void *pixels;
   int pitch;
   if (SDL_LockTexture(texture, nullptr, &pixels, &pitch) != 0)
     return;
-  const int w = bmp->w, h = bmp->h;  // locals, so the stores cannot move them
-  for (int y = 0; y < h; y++)
-    widen_row(reinterpret_cast<const uint16_t *>(bmp->line[y]),
-              reinterpret_cast<uint32_t *>(static_cast<unsigned char *>(pixels) + size_t(y) * size_t(pitch)),
-              w);
+  if (widened_format == SDL_PIXELFORMAT_RGB888)
+    widen_rows<16>(bmp, static_cast<unsigned char *>(pixels), pitch);
+  else
+    widen_rows<0>(bmp, static_cast<unsigned char *>(pixels), pitch);
   SDL_UnlockTexture(texture);
 }
 
 static void present(BITMAP *bmp)
 {
   visible = bmp;
-  if (widen_to_32_bits)
-    widen_rows(bmp);
+  if (widened_format)
+    widen_into_texture(bmp);
   else
     SDL_UpdateTexture(texture, nullptr, bmp->line[0], int(bmp->line[1] - bmp->line[0]));
-  SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
-  SDL_RenderClear(renderer);
+  if (!picture_fills_output) {
+    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+    SDL_RenderClear(renderer);
+  }
   SDL_RenderCopy(renderer, texture, nullptr, &picture);
   SDL_RenderPresent(renderer);
 }
@@ -175,9 +192,13 @@ static void set_window_icon(SDL_Window *w)
 }
 
 // Full screen covers the monitor the show starts on: through the window
-// manager, and by the window's own size and place where there is none.
+// manager, and by the window's own size and place where there is none. A
+// page scales and switches its canvas itself, so there the window keeps the
+// picture's size: resizable, SDL would resize the canvas to the page's.
 static SDL_Window *create_window(int w, int h)
 {
+  if (window_in_page())
+    return SDL_CreateWindow(show_name, 0, 0, w, h, 0);
   const int display = starting_display();
   SDL_Rect bounds;
   if (start_windowed || SDL_GetDisplayBounds(display, &bounds) != 0) {
@@ -217,15 +238,20 @@ static SDL_Renderer *create_renderer()
 }
 
 // A graphics card takes the 16-bit picture as it is. SDL's software renderer
-// scales quickly only between pictures of the window's own format, so on a
-// 24-bit desktop it gets the picture widened to 32 bits.
+// scales quickly only between pictures of the window's own format, and
+// copies them fastest, so where the window is 32-bit (a 24-bit desktop, a
+// page's canvas) it gets the picture widened to that format.
 static SDL_Texture *create_texture(int w, int h)
 {
   SDL_RendererInfo info;
-  widen_to_32_bits = SDL_GetRendererInfo(renderer, &info) == 0 &&
-                     (info.flags & SDL_RENDERER_SOFTWARE) &&
-                     SDL_BYTESPERPIXEL(SDL_GetWindowPixelFormat(window)) == 4;
-  return SDL_CreateTexture(renderer, widen_to_32_bits ? SDL_PIXELFORMAT_RGB888 : SDL_PIXELFORMAT_RGB565,
+  const SDL_Surface *window_surface =
+      SDL_GetRendererInfo(renderer, &info) == 0 && (info.flags & SDL_RENDERER_SOFTWARE)
+          ? SDL_GetWindowSurface(window)
+          : nullptr;
+  const Uint32 window_format = window_surface ? window_surface->format->format : 0;
+  widened_format =
+      window_format == SDL_PIXELFORMAT_RGB888 || window_format == SDL_PIXELFORMAT_BGR888 ? window_format : 0;
+  return SDL_CreateTexture(renderer, widened_format ? widened_format : Uint32(SDL_PIXELFORMAT_RGB565),
                            SDL_TEXTUREACCESS_STREAMING, w, h);
 }
 

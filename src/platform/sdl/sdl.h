@@ -5,6 +5,8 @@
 
 #include <allegro.h>
 
+#include <cstdint>
+
 // The library's ids for the drivers below, shared by each driver and the
 // list that offers it.
 constexpr int sdl_display_id = AL_ID('S', 'D', 'L', '2');
@@ -42,8 +44,13 @@ extern KEYBOARD_DRIVER sdl_keyboard;
 union SDL_Event;
 void take_key_event(const SDL_Event &event);
 
-// Allegro's mixer played through SDL's audio device (sound.cpp).
+// Allegro's mixer played through SDL's audio device (sound.cpp): buffers of
+// this many frames of 16-bit stereo, on the device open now (0 while none is;
+// an SDL_AudioDeviceID).
 extern DIGI_DRIVER sdl_sound;
+constexpr int sound_channels = 2;
+constexpr int sound_buffer_frames = 1024;
+extern uint32_t sound_device;
 // True once a call into SDL's sound was left waiting on a sound server that
 // stopped answering: nothing may call SDL's sound again, SDL_Quit included.
 extern bool sound_left_to_server;
@@ -55,7 +62,7 @@ void destroy_video_page(BITMAP *bmp);
 
 // ---------------------------------------------------------------------------
 // What the drivers need from the system they run on; its own folder supplies
-// it (posix/ and x11/ on Linux).
+// it (posix/ and x11/ on Linux, web/ in a browser).
 
 // Descriptors 0, 1 and 2 open, to /dev/null where they were closed (as some
 // launchers start programs): the first connection opened would take one of
@@ -80,3 +87,22 @@ void watch_display(bool connected);
 // The system's message box, shown until the viewer closes it; false when
 // there is none to show.
 bool show_message_box(const char *text);
+
+// SDL's video driver for this system's display: x11, or wayland in a session
+// that has only a Wayland display (x11/); the page's canvas (web/).
+const char *display_video_driver();
+
+// True where the window is a canvas in a web page (web/): the page scales it
+// to the browser's window and switches it to full screen, so the window
+// keeps the picture's own size.
+bool window_in_page();
+
+// Keeps the system's sound library from writing every failed probe of a
+// device to stderr (ALSA's on Linux), before SDL's audio starts.
+void quieten_sound_probes();
+
+// True where the system hands the mixer's buffers to the device itself, from
+// the show's own loop (web/: a browser calls SDL's audio callback between
+// the show's frames, where the mixer must not run); false where SDL's audio
+// thread pulls them (posix/).
+extern const bool sound_fed_by_system;

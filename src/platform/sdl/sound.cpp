@@ -1,11 +1,11 @@
 // Digital sound: the library's own mixer, pulled by SDL's audio device on
 // its own thread, one buffer at a time, instead of a thread of the library's
-// that wakes every millisecond to feed ALSA.
+// that wakes every millisecond to feed ALSA; or, where the system feeds the
+// device itself, queued by the system from the show's own loop.
 #include <SDL.h>
 #include <allegro.h>
 #include <allegro/internal/aintern.h>
 
-#include <dlfcn.h>
 #include <pthread.h>
 
 #include <atomic>
@@ -15,26 +15,9 @@
 #include "platform/services.h"
 
 static constexpr int sound_rate = 44100;
-static constexpr int sound_channels = 2;
-static constexpr int frames_per_buffer = 1024;
 
-static SDL_AudioDeviceID device;
+SDL_AudioDeviceID sound_device;
 bool sound_left_to_server = false;
-
-// ALSA writes every failed probe to stderr (eight lines on a machine without
-// a sound card) unless it is given a handler; SDL loads the same library.
-extern "C" void ignore_alsa_error(const char *, int, const char *, int, const char *, ...) {}
-
-static void quieten_alsa()
-{
-  using error_handler = void (*)(const char *, int, const char *, int, const char *, ...);
-  void *alsa = dlopen("libasound.so.2", RTLD_LAZY);
-  if (!alsa)
-    return;
-  auto set_handler = reinterpret_cast<int (*)(error_handler)>(dlsym(alsa, "snd_lib_error_set_handler"));
-  if (set_handler)
-    set_handler(ignore_alsa_error);
-}
 
 // A device without a clock of its own (ALSA's null device, or a file)
 // takes buffers as fast as they come, and the mixer would run flat out.
@@ -55,7 +38,7 @@ static void keep_to_real_time()
   const int64_t now = monotonic_ns();
   if (frames_mixed == 0)
     first_buffer_ns = now;
-  frames_mixed += frames_per_buffer;
+  frames_mixed += sound_buffer_frames;
   sleep_ns(first_buffer_ns + frames_mixed * 1'000'000'000 / sound_rate - most_ahead_ns - now);
 }
 
@@ -120,15 +103,15 @@ static SDL_AudioDeviceID opened_device;
 
 static bool open_on_own_thread()
 {
-  quieten_alsa();
+  quieten_sound_probes();
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
     return false;
   SDL_AudioSpec wanted = {};
   wanted.freq = sound_rate;
   wanted.format = AUDIO_S16SYS;
   wanted.channels = sound_channels;
-  wanted.samples = frames_per_buffer;
-  wanted.callback = mix_into;
+  wanted.samples = sound_buffer_frames;
+  wanted.callback = sound_fed_by_system ? nullptr : mix_into;
   // SDL converts to whatever the device takes, so the mixer always fills
   // buffers of exactly this shape.
   opened_device = SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
@@ -146,7 +129,7 @@ static bool open_device()
   const bool opened = call_in_time(open_on_own_thread, open_deadline_ns);
   take_back_random_sequence();
   if (opened)
-    device = opened_device;
+    sound_device = opened_device;
   return opened;
 }
 
@@ -164,12 +147,12 @@ static bool close_on_own_thread()
 // the close itself is left to the server.
 static void close_device()
 {
-  if (!device)
+  if (!sound_device)
     return;
   closing = true;
-  SDL_PauseAudioDevice(device, 1);
-  closing_device = device;
-  device = 0;
+  SDL_PauseAudioDevice(sound_device, 1);
+  closing_device = sound_device;
+  sound_device = 0;
   call_in_time(close_on_own_thread, close_deadline_ns);
   closing = false;
 }
@@ -178,23 +161,23 @@ static void close_device()
 // a server is asked once, and waited for once.
 static int detect_device(int input)
 {
-  return !input && (device || open_device()) ? TRUE : FALSE;
+  return !input && (sound_device || open_device()) ? TRUE : FALSE;
 }
 
 static int start_sound(int input, int voices)
 {
-  if (input || (!device && !open_device()))
+  if (input || (!sound_device && !open_device()))
     return -1;
   sdl_sound.voices = voices;
   // The library halves every voice by default, for mixes of many; the show
   // plays one, and plays it at the level of its file.
   set_volume_per_voice(0);
-  if (_mixer_init(frames_per_buffer * sound_channels, sound_rate, TRUE, TRUE, &sdl_sound.voices) != 0) {
+  if (_mixer_init(sound_buffer_frames * sound_channels, sound_rate, TRUE, TRUE, &sdl_sound.voices) != 0) {
     close_device();
     return -1;
   }
   frames_mixed = 0;
-  SDL_PauseAudioDevice(device, 0);
+  SDL_PauseAudioDevice(sound_device, 0);
   return 0;
 }
 
@@ -206,7 +189,7 @@ static void stop_sound(int)
 
 static int buffer_frames()
 {
-  return frames_per_buffer;
+  return sound_buffer_frames;
 }
 
 static DIGI_DRIVER make_sdl_sound()
