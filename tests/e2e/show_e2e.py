@@ -274,7 +274,7 @@ def elsewhere(session):
     program = os.path.join(away, "bin", "show")
     os.makedirs(os.path.dirname(program))
     shutil.copy(SHOW, program)
-    message = ("Error reading image file 'star2.tga'\nNo data folder at %s/dat, %s/share/starloom/dat or %s/dat\n"
+    message = ("Error reading image file 'star2.tga'\nNo data folder at %s/dat, %s/share/starloom/dat or %s/bin/dat\n"
                % (other, away, away))
     with open(os.path.join(session.root, "stderr"), "w+") as stderr:
         session.start_show(other, program, stderr=stderr)
