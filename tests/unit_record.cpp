@@ -136,7 +136,8 @@ TEST(RecordEncoder, SmoothsPadsAndConvertsOnlyWhatThePipeDoesNotCarry)
     return at < command.end() - 1 ? at[1] : std::string();
   };
   const std::string shape =
-      "scale=3072:2304:flags=neighbor,scale=2880:2160:flags=area,pad=3840:2160:480:0:color=black";
+      "scale=3072:2304:flags=neighbor:threads=0,scale=2880:2160:flags=area:threads=0,"
+      "pad=3840:2160:480:0:color=black";
   EXPECT_EQ(after("-vf"), shape + ",scale=out_color_matrix=bt709:out_range=tv:flags=accurate_rnd+full_chroma_int");
   const size_t video_at = size_t(std::find(command.begin(), command.end(), "-vf") - command.begin());
   EXPECT_EQ(after("-pix_fmt", video_at), "yuv420p");

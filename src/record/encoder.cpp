@@ -46,12 +46,13 @@ static std::string geometry(const picture_layout &layout, int w, int h)
 {
   std::string chain;
   auto add = [&](const std::string &filter) { chain += (chain.empty() ? "" : ",") + filter; };
+  // Each scaling spread over the cores, beside the encoder.
   if (layout.smooth_from > 1)
     add("scale=" + std::to_string(w * layout.smooth_from) + ":" +
-        std::to_string(h * layout.smooth_from) + ":flags=neighbor");
+        std::to_string(h * layout.smooth_from) + ":flags=neighbor:threads=0");
   if (layout.smooth_from > 0)
     add("scale=" + std::to_string(layout.picture_w) + ":" + std::to_string(layout.picture_h) +
-        ":flags=area");
+        ":flags=area:threads=0");
   if (layout.frame_w != layout.picture_w || layout.frame_h != layout.picture_h)
     add("pad=" + std::to_string(layout.frame_w) + ":" + std::to_string(layout.frame_h) + ":" +
         std::to_string(layout.x) + ":" + std::to_string(layout.y) + ":color=black");
