@@ -269,7 +269,7 @@ static int finish_recording()
     status = 1;
   } else if (stop_signal) {
     say("stopped by " + signal_name(stop_signal) + ": " + frames_kept() + " kept" +
-        (options.video.empty() ? "" : " in " + options.video + ", with their sound"));
+        (options.video.empty() ? "" : " in " + options.video + " with the sound"));
   } else {
     end_progress_line();
     fprintf(stderr, "%lld frames recorded", (long long)frames_recorded);
