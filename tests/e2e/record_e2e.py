@@ -354,6 +354,7 @@ def failures(root):
                              'ls -A full; exit $status', RECORDER, "--keys", "51:hold ESC,52:release ESC,600:ESC",
                              "--output", "full/keep.mkv", "--quality", "0"],
                             cwd=play, capture_output=True, text=True, timeout=120)
+    check(result.returncode != 99, "no tmpfs in a mount namespace of its own (unshare -rm): %s" % result.stderr)
     check(result.returncode == 1, "status %d on a full disk: %r" % (result.returncode, result.stderr[-500:]))
     check(result.stdout.split() == ["kept", "keep.mkv"], "the full disk holds: %r" % result.stdout)
     check("keep.mkv is left as it was" in result.stderr, "not said: %r" % result.stderr[-500:])
