@@ -58,7 +58,7 @@ TEST(StopSignals, ReplaceTheLibrarysKeepWhatWasIgnoredAndLetHeldOnesIn)
 }
 
 // The test program lives in build/tests, so beside it are build/share/... and
-// build/dat, neither of which a build makes.
+// build/tests/dat, neither of which a build makes.
 TEST(AssetPath, WorkingFoldersDatFirstElseEveryFolderLookedInIsNamed)
 {
   namespace fs = std::filesystem;
@@ -68,7 +68,7 @@ TEST(AssetPath, WorkingFoldersDatFirstElseEveryFolderLookedInIsNamed)
   fs::current_path(here);
   const std::string build = fs::canonical(BUILD_DIR).string();
   const std::string nowhere =
-      here.string() + "/dat, " + build + "/share/starloom/dat or " + build + "/dat";
+      here.string() + "/dat, " + build + "/share/starloom/dat or " + build + "/tests/dat";
 
   std::string looked_in;
   EXPECT_EQ(asset_path("star2.tga", looked_in), "");
@@ -78,6 +78,11 @@ TEST(AssetPath, WorkingFoldersDatFirstElseEveryFolderLookedInIsNamed)
   EXPECT_EQ(asset_path("star2.tga", looked_in), "");
   EXPECT_EQ(looked_in, nowhere);
   fs::remove(here / "dat");
+  // A build tree has its dat beside its programs, wherever it is.
+  const fs::path beside = fs::path(build) / "tests" / "dat";
+  fs::create_directory(beside);
+  EXPECT_EQ(asset_path("star2.tga", looked_in), (beside / "star2.tga").string());
+  fs::remove(beside);
   fs::create_directory(here / "dat");
   EXPECT_EQ(asset_path("star2.tga", looked_in), "dat/star2.tga") << "relative, as the show always looked";
 

@@ -9,9 +9,9 @@
 namespace fs = std::filesystem;
 
 static constexpr char working_folder[] = "dat";
-// Beside the executable: where an install puts the data, then the
-// repository's own folder for a program in build/.
-static constexpr std::array<const char *, 2> folders_beside_program = {"../share/starloom/dat", "../dat"};
+// Beside the executable: where an install puts the data, then the folder a
+// build tree links to the repository's, wherever the build is made.
+static constexpr std::array<const char *, 2> folders_beside_program = {"../share/starloom/dat", "dat"};
 
 static bool is_folder(const fs::path &path)
 {

@@ -56,8 +56,8 @@ bool window_close_requested();
 
 // Where asset `name` is: "dat/<name>" when the working directory has a folder
 // dat, as it always has; else in the first folder that exists beside the
-// executable: <exe dir>/../share/starloom/dat (installed), <exe dir>/../dat
-// (a program in the build tree). "" when there is none, with every folder
+// executable: <exe dir>/../share/starloom/dat (installed), <exe dir>/dat
+// (a program in a build tree, which links it to the repository's). "" when there is none, with every folder
 // looked in, "a, b or c", in `looked_in`.
 std::string asset_path(const char *name, std::string &looked_in);
 

@@ -1,57 +1,69 @@
-// The recorder's output through ffmpeg: frames go down a pipe as raw RGB,
-// into a video file, numbered PNG files or both; the music is muxed in after.
+// The recorder's output through ffmpeg: frames go down a pipe in the
+// encoder's own pixel format into a draft video, numbered PNG files or both;
+// then the draft and the music, fed down a pipe sample by sample, make the
+// final video. Every ffmpeg runs in a process group of its own, so that a
+// terminal's Ctrl+C reaches the recorder alone, which then ends the video.
 #pragma once
 
-#include <allegro.h>
-
+#include <cstdint>
 #include <string>
 #include <vector>
 
+#include "record/options.h"
+#include "record/pixels.h"
+
 constexpr int video_rate = 60;
 
-struct encoder_plan {
-  std::string video;       // the final video file, or empty for none
-  std::string frames_dir;  // the folder for PNG frames, or empty for none
-};
+// What the pipe carries: the video encoder's own format, or the show's RGB
+// where a lossless video or PNG files need it exact.
+pixel_format pipe_format(const record_options &options, const picture_layout &layout);
 
-// Where the video goes before the music is added: beside the final file.
-std::string video_draft(const encoder_plan &plan);
-
-// The ffmpeg command that reads w x h frames from its standard input.
-std::vector<std::string> encoder_command(const encoder_plan &plan, int w, int h);
+// The ffmpeg command that reads w x h frames (the show's picture scaled by
+// layout.scale) from its standard input, for the draft video `draft` when
+// options.video is set and the PNG files of options.frames_dir.
+std::vector<std::string> encoder_command(const record_options &options, const picture_layout &layout,
+                                         pixel_format format, int w, int h, const std::string &draft);
 
 // The music as the show plays it: the loaded sample's own data, in the
 // library's form (unsigned samples, 16-bit ones in the machine's order).
 struct music_track {
-  std::string raw_file;  // empty when the show started no music
-  int bits = 0;
-  int channels = 0;
-  int rate = 0;
+  std::vector<uint8_t> data;  // whole sample frames; empty when the show started no music
+  int bits = 16;              // the form of the silence when there is no music
+  int channels = 2;
+  int rate = 44100;
   bool loop = false;
+  int64_t start_frame = 0;    // the frames shown before the show started it
 };
 
-// Where the music's samples wait for the final video: beside it.
-std::string music_draft(const encoder_plan &plan);
+// The number of the track's samples that the first `frames` frames last.
+int64_t samples_in_frames(const music_track &music, int64_t frames);
 
-// Writes the sample's data to `path` and describes it in `track`; false when
-// the file cannot be written whole.
-bool write_music(const SAMPLE *sample, bool loop, const std::string &path, music_track &track);
+// `count` samples of the sound, from the sample at `first` (counted from the
+// show's first frame) on: silence before the music starts, then the music,
+// looped or once. Into `out`, resized to fit.
+void sound_between(const music_track &music, int64_t first, int64_t count, std::vector<uint8_t> &out);
 
-// The ffmpeg command that makes the final video from the draft, with the
-// music starting after `music_frame` frames when there is music, looped or
-// not, and everything cut to `frames` frames.
-std::vector<std::string> mux_command(const encoder_plan &plan, const music_track &music,
-                                     long long music_frame, long long frames);
+// The ffmpeg command that makes `final` from the draft video and the sound
+// on its standard input.
+std::vector<std::string> mux_command(const record_options &options, const music_track &music,
+                                     const std::string &draft, const std::string &final);
 
-// Starts ffmpeg for frames of the given size; false when it cannot be run.
-bool start_encoder(const encoder_plan &plan, int w, int h);
+// Starts ffmpeg to read frames as prepare_conversion set them up; false when
+// it cannot be run.
+bool start_encoder(const std::vector<std::string> &command);
 
-// Sends a 16-bit picture of the size given to start_encoder; false once
-// ffmpeg no longer takes frames. Allocates nothing.
+// Sends the picture, converted; false once ffmpeg no longer takes frames.
+// Allocates nothing.
 bool send_frame(BITMAP *picture);
 
-// Ends the stream and waits for ffmpeg; true when it finished cleanly.
-bool finish_encoder();
+// Ends the stream and waits for ffmpeg; true when it finished cleanly, else
+// with how it ended in `why`.
+bool finish_encoder(std::string &why);
 
-// Runs a command to its end; true when it exited with status 0.
-bool run_command(const std::vector<std::string> &command);
+// "SIGINT" and so on, or "signal N".
+std::string signal_name(int number);
+
+// Runs the mux command, feeding it the sound of frames `first` to `last`
+// (counted from 1); true when it finished cleanly, else with `why`.
+bool mux_video(const std::vector<std::string> &command, const music_track &music, int64_t first,
+               int64_t last, std::string &why);

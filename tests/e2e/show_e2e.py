@@ -274,7 +274,7 @@ def elsewhere(session):
     program = os.path.join(away, "bin", "show")
     os.makedirs(os.path.dirname(program))
     shutil.copy(SHOW, program)
-    message = ("Error reading image file 'star2.tga'\nNo data folder at %s/dat, %s/share/starloom/dat or %s/dat\n"
+    message = ("Error reading image file 'star2.tga'\nNo data folder at %s/dat, %s/share/starloom/dat or %s/bin/dat\n"
                % (other, away, away))
     with open(os.path.join(session.root, "stderr"), "w+") as stderr:
         session.start_show(other, program, stderr=stderr)
@@ -339,8 +339,8 @@ def uninstalled(prefix):
 def installed(session):
     """Installed into a prefix, stripped: the show plays from an empty folder; the
     desktop entry passes the validator and names an installed program and icon; the
-    manual page renders with its sections and no warning; uninstalled, nothing of
-    it is left."""
+    manual pages render with their sections and no warning; the recorder names
+    itself as installed; uninstalled, nothing of it is left."""
     prefix = install(session)
     plays_from_an_empty_folder(session, os.path.join(prefix, "bin", "starloom"))
     check(not is_stripped(SHOW), "the build's own show has no symbols to strip")
@@ -357,11 +357,19 @@ def installed(session):
     check(subprocess.run(["identify", "-format", "%wx%h %[opaque]", icon], capture_output=True,
                          text=True).stdout.lower() == "128x128 false",
           "the icon is not a 128x128 picture with see-through parts")
-    result = subprocess.run(["man", "--warnings", "-l", os.path.join(prefix, "share", "man", "man6", "starloom.6")],
-                            capture_output=True, text=True, env={**os.environ, "MANWIDTH": "80"})
-    check(result.returncode == 0 and not result.stderr, "man -l: %d %s" % (result.returncode, result.stderr))
-    for section in ("NAME", "SYNOPSIS", "OPTIONS", "KEYS", "FILES", "EXIT STATUS"):
-        check("\n%s\n" % section in result.stdout, "the manual page has no %s section" % section)
+    for page, sections in (("man6/starloom.6", ("NAME", "SYNOPSIS", "OPTIONS", "KEYS", "FILES", "EXIT STATUS")),
+                           ("man1/starloom-record.1", ("NAME", "SYNOPSIS", "DESCRIPTION", "OPTIONS",
+                                                      "EXIT STATUS", "ENVIRONMENT", "FILES", "EXAMPLES"))):
+        result = subprocess.run(["man", "--warnings", "-l", os.path.join(prefix, "share", "man", page)],
+                                capture_output=True, text=True, env={**os.environ, "MANWIDTH": "80"})
+        check(result.returncode == 0 and not result.stderr, "man -l %s: %d %s"
+              % (page, result.returncode, result.stderr))
+        for section in sections:
+            check("\n%s\n" % section in result.stdout, "%s has no %s section" % (page, section))
+    # The recorder names itself as installed.
+    result = subprocess.run([os.path.join(prefix, "bin", "starloom-record"), "--version"], capture_output=True,
+                            text=True)
+    check(result.stdout.startswith("starloom-record (STARLOOM) "), "--version: %r" % result.stdout)
     uninstalled(prefix)
 
 
