@@ -65,7 +65,8 @@ static constexpr char usage[] =  // a printf format
 // How often progress is told, in frames.
 static constexpr int64_t progress_frames = 30;
 
-static std::string program = "show-record";
+// The installed name, which usage and messages give wherever it was started from.
+static const std::string program = std::string(program_name) + "-record";
 static record_options options;
 static std::vector<key_event> events;
 static size_t next_event;
@@ -283,8 +284,6 @@ static int finish_recording()
 
 int main(int argc, char **argv)
 {
-  if (argc > 0 && argv[0][0])
-    program = std::filesystem::path(argv[0]).filename().string();
   option_outcome outcome;
   if (!read_command_line(argc, argv, outcome))
     return 2;
