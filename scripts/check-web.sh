@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The browser job of ./check: builds the page and the frame test's program
-# (scripts/build-web.sh), installs playwright-core from npm into the build
+# (scripts/build-web.sh), makes the page's archive as a release does
+# (scripts/release.sh web), installs playwright-core from npm into the build
 # folder, and runs the browser tests (tests/web/*.test.js, node's test
-# runner) in Debian's Chromium, headless.
+# runner) in Debian's Chromium, headless: the frames in the build's folder,
+# the page as a viewer unpacks it from the archive.
 #   scripts/check-web.sh --packages   the Debian packages it needs, on one line
 #   scripts/check-web.sh --prepare    builds and installs what is missing, runs nothing
 #   scripts/check-web.sh              prepares what is missing, then runs the tests
@@ -26,7 +28,8 @@ scripts/install-packages.sh $packages
 build=$PWD/build-web
 
 prepare() {
-  scripts/build-web.sh "$build" >/dev/null
+  rm -rf "$build/dist"
+  scripts/release.sh --dist "$build/dist" web >/dev/null
   NODE_PATH=/usr/share/nodejs cmake --build "$build" -j2 --target show-frames >/dev/null
   # playwright-core only drives the browser: it downloads none of its own.
   if [ ! -f "$build/node_modules/playwright-core/package.json" ]; then
@@ -42,7 +45,20 @@ fi
 start=$SECONDS
 prepare
 status=0
-SHOW_WEB_BUILD=$build SHOW_WEB_NODE_MODULES=$build/node_modules \
+unpacked=$(mktemp -d)
+trap 'rm -rf "$unpacked"' EXIT
+archive=$(echo "$build"/dist/starloom-*-web.zip)
+python3 -m zipfile -e "$archive" "$unpacked"
+page=$unpacked/$(basename "$archive" .zip)
+# The archive holds the page's files and the licence, nothing else.
+if ! diff <({ cat "$build/page_files.txt"; echo LICENSE; } | sort) \
+      <(cd "$page" && find . -type f | sed 's|^\./||' | sort) >"$build/archive.diff" ||
+    ! cmp -s LICENSE "$page/LICENSE"; then
+  echo "FAILED: web: the archive does not hold the page's files and the licence alone:"
+  cat "$build/archive.diff"
+  status=1
+fi
+SHOW_WEB_BUILD=$build SHOW_WEB_PAGE=$page SHOW_WEB_NODE_MODULES=$build/node_modules \
   node --test --test-reporter=tap tests/web/frames.test.js tests/web/page.test.js >"$build/tests.tap" 2>&1 ||
   status=$?
 cat "$build/tests.tap"

@@ -77,10 +77,14 @@ web() {
     return
   fi
   scripts/build-web.sh build-web >/dev/null
-  local name=starloom-$version-web stage
+  local name=starloom-$version-web stage file
   stage=$(mktemp -d)
-  mkdir "$stage/$name"
-  cp -R build-web/. "$stage/$name/"
+  # The page's own files, as its build lists them: the folder also holds
+  # CMake's files and the tests'.
+  while read -r file; do
+    mkdir -p "$(dirname "$stage/$name/$file")"
+    cp "build-web/$file" "$stage/$name/$file"
+  done <build-web/page_files.txt
   cp LICENSE "$stage/$name/"
   rm -f "$dist/$name.zip"
   (cd "$stage" && python3 -m zipfile -c "$dist/$name.zip" "$name")

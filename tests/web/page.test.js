@@ -9,7 +9,8 @@ const path = require('path');
 const test = require('node:test');
 const web = require('./browser.js');
 
-const build = process.env.SHOW_WEB_BUILD;
+// The page as the release's archive holds it, or the build's own.
+const build = process.env.SHOW_WEB_PAGE || process.env.SHOW_WEB_BUILD;
 const flightStartsAfter = 1946;
 
 // The picture on the page is exactly the show's frame `refresh`, lit.
