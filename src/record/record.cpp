@@ -183,6 +183,7 @@ int main(int argc, char **argv)
 
   // A write to an ffmpeg that has gone must fail, not end the recorder.
   signal(SIGPIPE, SIG_IGN);
+  program_name = "starloom-record";
   use_offscreen_drivers();
   refresh_observer = record_frame;
   sample_started = note_music;

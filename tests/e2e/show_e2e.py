@@ -203,7 +203,7 @@ def missing_asset(session):
     copy_dat(DAT, session.play_dir, leave_out=("logo.tga",))
     boxed = os.path.join(session.root, "boxed")
     with open(os.path.join(session.root, "bin", "xmessage"), "w") as stub:
-        stub.write('#!/bin/sh\necho "$2" > "%s"\n' % boxed)
+        stub.write('#!/bin/sh\nprintf "%%s\\n" "$@" > "%s"\n' % boxed)
     os.chmod(os.path.join(session.root, "bin", "xmessage"), 0o755)
     session.start_show()
     check(session.finish()[0] == 1, "the show did not fail")
@@ -323,7 +323,8 @@ def installed(session):
 def no_display(session):
     copy_dat(DAT, session.play_dir)
     del session.env["DISPLAY"]
-    session.fails_with("no X display", on_stderr=True)
+    session.fails_with("starloom: no display to show on: neither DISPLAY nor WAYLAND_DISPLAY is set\n",
+                       on_stderr=True)
 
 
 def no_sound_card(session):
