@@ -106,17 +106,19 @@ class XServer:
                           % (show.returncode, show.communicate()))
         check(window, "the show's window never appeared")
         self.xdotool("windowfocus", "--sync", window)
-        lit = poll(lambda: show.poll() is not None or max(self.grab_raw(), default=0) > 0, timeout)
+        # The window's own pixels: a window manager's frame around it is lit at once.
+        lit = poll(lambda: show.poll() is not None or max(self.grab_raw(window), default=0) > 0, timeout)
         check(lit and show.poll() is None, "the title card never appeared")
         return appeared
 
     def grab(self):
         return rgb("xwd:-", self.run("xwd", "-root", "-silent").stdout)
 
-    def grab_raw(self):
-        """The whole screen as 8-bit RGB bytes, at whatever size it has."""
+    def grab_raw(self, window=None):
+        """The whole screen, or one window, as 8-bit RGB bytes, at whatever size it has."""
+        which = ["-id", window] if window else ["-root"]
         return subprocess.run(["convert", "xwd:-", "-depth", "8", "rgb:-"], capture_output=True,
-                              input=self.run("xwd", "-root", "-silent").stdout, timeout=60).stdout
+                              input=self.run("xwd", *which, "-silent").stdout, timeout=60).stdout
 
     def grab_to(self, path):
         """The whole screen, at whatever size it has, as a picture file."""

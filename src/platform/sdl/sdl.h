@@ -3,7 +3,12 @@
 // driver lists; the drivers never call back into it.
 #pragma once
 
+#include <SDL.h>
 #include <allegro.h>
+
+#include <array>
+#include <cstdint>
+#include <string>
 
 // The library's ids for the drivers below, shared by each driver and the
 // list that offers it.
@@ -26,10 +31,62 @@ void hand_out_drivers(const driver_lists &lists);
 
 // The SDL2 window that presents the show's pages (display.cpp).
 extern GFX_DRIVER sdl_display;
-// Opens SDL's video; false, with SDL's reason in allegro_error, without a display.
+// Opens SDL's video; false without a display, with a line saying why (the
+// display's name and SDL's reason) in allegro_error.
 bool open_sdl_video();
 // Takes every waiting window and keyboard event; called once a frame.
 void pump_display_events();
+
+// How the window shows the picture. A graphics card's OpenGL scales it in
+// step with the display's refresh; without one the processor scales it into
+// the window's own pixels (SDL's where its driver has them, X11's shared
+// memory; else the system's buffers on the window's surface, Wayland's).
+// An OpenGL that the processor emulates costs several times as much, and is
+// kept for a desktop whose pixels the processor's path cannot write.
+enum class presenting { none, card_opengl, window_pixels, processor_opengl };
+
+// What a probe of OpenGL, made apart from the show, found.
+enum class opengl_finding { none, on_card, on_processor };
+
+// The ways to try in turn: with SDL_RENDER_DRIVER set (render_driver not
+// NULL), only what it names ("software": the window's pixels; any other:
+// that OpenGL); else as above, each only where the probe found it.
+std::array<presenting, 3> presenting_order(opengl_finding found, const char *render_driver);
+
+// Where the picture lands in the output, and whether it is a whole multiple
+// (scaled sharp, pixel for pixel) or a smooth scale.
+struct picture_fit {
+  SDL_Rect rect;
+  bool sharp;
+};
+
+// As large as fits in out_w x out_h, aspect kept, centred; a whole multiple
+// when the output holds at least twice the picture each way. No wider than
+// `widest` (0: no limit), so a slow display can be given a smaller picture.
+picture_fit fit_picture(int out_w, int out_h, int pic_w, int pic_h, int widest);
+
+// The widest picture to try after `fit` cost too much to present: one whole
+// multiple less, or three quarters of a smooth scale, never below the
+// picture's own width; 0 when nothing smaller helps.
+int narrower_picture(const picture_fit &fit, int pic_w);
+
+// Presenting may take this much of the processor's time per tick, on
+// average over this many presents, before the picture gets smaller.
+constexpr double presenting_budget_ticks = 0.5;
+constexpr int presents_measured = 30;
+
+struct present_costs {
+  double total_seconds;
+  int count;
+};
+// Counts one present's cost; true when the last presents_measured presents
+// averaged over the budget. Each full count starts a fresh one.
+bool presents_too_slow(present_costs &costs, double seconds);
+
+// Draws the 16-bit picture into target at fit.rect, scaled, and paints the
+// rest of target black when `with_bars`. False when target's pixel format
+// cannot be written (pixels.cpp).
+bool draw_into_surface(SDL_Surface *target, BITMAP *picture, const picture_fit &fit, bool with_bars);
 
 // Keys from SDL's events into key[] and the keyboard buffer (keyboard.cpp).
 extern KEYBOARD_DRIVER sdl_keyboard;
@@ -63,6 +120,43 @@ constexpr unsigned display_answer_seconds = 10;
 void watch_display_start();
 void watch_display(bool connected);
 
+// A display that says no before SDL connects to it: a Wayland compositor
+// that offers no seat (SDL would crash there). False, with the reason.
+bool display_can_take_the_show(const char *video_driver, std::string &why);
+
+// From now on an X error about the show's window ends the show as a lost
+// display; errors about anything else, a probe's say, are passed over.
+void watch_window(SDL_Window *window);
+
+// True once the connection to the window's display has broken where SDL
+// does not say so itself (it takes a Wayland compositor that ended for a
+// request to quit).
+bool display_connection_broken(SDL_Window *window);
+
+// Ends the show at once as a lost display: one line on stderr, `why` after
+// the program's name, and status 1.
+[[noreturn]] void leave_lost_display(const char *why);
+
 // The system's message box, shown until the viewer closes it; false when
 // there is none to show.
 bool show_message_box(const char *text);
+
+// Runs `probe` in a process of its own, before the show connects to
+// anything, so that a library crashing in it cannot take the show along.
+// The probe writes its finding to the descriptor it is given.
+void start_probe(void (*probe)(int out));
+// What the probe wrote, once it ended; false when it crashed, was killed, or
+// did not end within display_answer_seconds.
+bool probe_finding(std::string &said);
+
+// The system's own buffers on the window's surface, for a window whose
+// driver has no pixels of its own (wayland/). False when there are none.
+bool open_window_buffers(SDL_Window *window);
+// A buffer of w x h to fill, and its number (0 to window_buffer_count - 1,
+// each keeping what was last drawn into it); NULL while the display still
+// holds every buffer.
+constexpr int window_buffer_count = 3;
+SDL_Surface *next_window_buffer(int w, int h, int &number);
+// Shows the buffer last handed out; only `changed` differs from before.
+void show_window_buffer(const SDL_Rect &changed);
+void close_window_buffers();

@@ -106,7 +106,7 @@ bool start_system()
   if (system_driver == &show_system)
     return true;
   if (lists.opens_sdl_video && !open_sdl_video()) {
-    fprintf(stderr, "Cannot start the graphics library: no X display?\n");
+    fprintf(stderr, "%s: %s\n", program_name, allegro_error);
     return false;
   }
   if (install_allegro(SYSTEM_NONE, &errno, atexit) != 0)
