@@ -214,8 +214,8 @@ static void present_in_window_pixels(BITMAP *bmp)
     SDL_UpdateWindowSurfaceRects(window, &changed, 1);
 }
 
-// Where the processor presents, a picture that costs it more than the show
-// can spend on a tick (a very large screen) gets smaller, rather than every
+// Where the processor presents, a picture that costs it too much to keep
+// the show's pace (a very large screen) gets smaller, rather than every
 // scene slower.
 static void present(BITMAP *bmp)
 {
@@ -225,8 +225,8 @@ static void present(BITMAP *bmp)
     present_with_opengl(bmp);
   else
     present_in_window_pixels(bmp);
-  const double cost = double(std::clock() - started) / CLOCKS_PER_SEC;
-  if (way == presenting::card_opengl || !presents_too_slow(costs, cost))
+  const auto spent_ns = int64_t(double(std::clock() - started) * 1e9 / CLOCKS_PER_SEC);
+  if (way == presenting::card_opengl || !presents_too_slow(costs, spent_ns))
     return;
   const int narrower = narrower_picture(fit, sdl_display.w);
   if (narrower > 0) {

@@ -57,13 +57,13 @@ int narrower_picture(const picture_fit &fit, int pic_w)
   return std::max(pic_w, w * 3 / 4);
 }
 
-bool presents_too_slow(present_costs &costs, double seconds)
+bool presents_too_slow(present_costs &costs, int64_t present_ns)
 {
-  costs.total_seconds += seconds;
-  if (++costs.count < presents_measured)
+  costs.ns[size_t(costs.count++)] = present_ns;
+  if (costs.count < presents_measured)
     return false;
-  constexpr double budget = presenting_budget_ticks * double(show_tick_ns) / 1e9 * presents_measured;
-  const bool slow = costs.total_seconds > budget;
-  costs = {};
-  return slow;
+  auto middle = costs.ns.begin() + presents_measured / 2;
+  std::nth_element(costs.ns.begin(), middle, costs.ns.end());
+  costs.count = 0;
+  return *middle > presenting_budget_ns;
 }

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/platform.h"
+
 // The library's ids for the drivers below, shared by each driver and the
 // list that offers it.
 constexpr int sdl_display_id = AL_ID('S', 'D', 'L', '2');
@@ -70,18 +72,24 @@ picture_fit fit_picture(int out_w, int out_h, int pic_w, int pic_h, int widest);
 // picture's own width; 0 when nothing smaller helps.
 int narrower_picture(const picture_fit &fit, int pic_w);
 
-// Presenting may take this much of the processor's time per tick, on
-// average over this many presents, before the picture gets smaller.
-constexpr double presenting_budget_ticks = 0.5;
-constexpr int presents_measured = 30;
+// A picture that costs the processor more than a third of a tick to present
+// gets smaller: the display's server then takes up to twice as long again
+// to copy what was sent (an X server copies each pixel into its own screen),
+// and the tick is lost. Judged by the median of this many presents in a
+// row, so that the odd present held up by a busy machine does not count;
+// and by the processor's time, which a busy machine stretches far less than
+// the time on the clock.
+constexpr int64_t presenting_budget_ns = show_tick_ns / 3;
+constexpr int presents_measured = 10;
 
 struct present_costs {
-  double total_seconds;
+  std::array<int64_t, presents_measured> ns;
   int count;
 };
-// Counts one present's cost; true when the last presents_measured presents
-// averaged over the budget. Each full count starts a fresh one.
-bool presents_too_slow(present_costs &costs, double seconds);
+// Counts one present's processor time; true when the median of the last
+// presents_measured presents is over the budget. Each full count starts a
+// fresh one.
+bool presents_too_slow(present_costs &costs, int64_t present_ns);
 
 // Draws the 16-bit picture into target at fit.rect, scaled, and paints the
 // rest of target black when `with_bars`. False when target's pixel format
