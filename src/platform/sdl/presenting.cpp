@@ -62,7 +62,7 @@ bool presents_too_slow(present_costs &costs, int64_t present_ns)
   costs.ns[size_t(costs.count++)] = present_ns;
   if (costs.count < presents_measured)
     return false;
-  auto middle = costs.ns.begin() + presents_measured / 2;
+  auto middle = costs.ns.begin() + (presents_measured - 1) / 2;
   std::nth_element(costs.ns.begin(), middle, costs.ns.end());
   costs.count = 0;
   return *middle > presenting_budget_ns;
