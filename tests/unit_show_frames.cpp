@@ -62,14 +62,15 @@ const char *scene_of(size_t frame)
 }
 
 // Free-flight keys by the loop's frame: every steering key held alone and
-// with its opposite, a screenshot, the overlay on and off, then Escape.
+// with its opposite, a screenshot, the overlay switched on by V, off by C
+// (the screen kept), on by V and off by V (the screen cleared), then Escape.
 void press_flight_keys(int frame)
 {
   key[KEY_4] = (frame >= 1 && frame < 150) || (frame >= 450 && frame < 500);
   key[KEY_8] = frame >= 100 && frame < 250;
   key[KEY_6] = frame >= 250 && frame < 500;
   key[KEY_2] = frame >= 350 && frame < 560;
-  for (auto [at, c] : {std::pair{200, 'v'}, {210, 'c'}, {220, 'V'}, {300, 's'}})
+  for (auto [at, c] : {std::pair{200, 'v'}, {210, 'c'}, {220, 'V'}, {230, 'v'}, {300, 's'}})
     if (frame == at)
       simulate_keypress(c);
   key[KEY_ESC] = frame == flight_frames;

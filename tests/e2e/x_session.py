@@ -58,12 +58,12 @@ def looks_like_stars(raw):
     return 0.0005 < share(raw, 0, 0, WIDTH, HEIGHT, lit, step=1) < 0.2
 
 
-SHOW_FILES = ("star2.tga", "logo.tga", "txt1_2.tga", "txt2_2.tga", "txt3_3.tga", "dawno.tga",
+SHOW_FILES = ("star2.tga", "logo.tga", "txt1_2.tga", "txt2_2.tga", "txt3_3.tga", "dawno.tga", "overlay.tga",
               "track1_cut_equalize.wav")
 
 
 def copy_dat(dat, play_dir, leave_out=()):
-    """The seven files the show loads, and nothing else that dat/ may hold."""
+    """The files the show loads, and nothing else that dat/ may hold."""
     target = os.path.join(play_dir, "dat")
     os.makedirs(target)
     for name in set(SHOW_FILES) - set(leave_out):
