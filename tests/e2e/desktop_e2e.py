@@ -16,7 +16,8 @@ import tempfile
 import time
 
 sys.dont_write_bytecode = True
-from x_session import (Failure, XServer, check, copy_dat, main, picture_fault, poll)  # noqa: E402
+from x_session import (Failure, XServer, check, copy_dat, main, picture_fault, poll,  # noqa: E402
+                       read_terminal)
 
 SHOW, DAT, CRASHING_DRI, CASE = os.path.abspath(sys.argv[1]), sys.argv[2], sys.argv[3], sys.argv[4]
 SANITIZERS = {name: value for name, value in os.environ.items()
@@ -275,14 +276,8 @@ def messages(root):
                                 stdout=subprocess.DEVNULL, stderr=their_end)
         os.close(their_end)
         status, _, _ = finish(show, STARTS, "from a terminal")
-        said = b""
-        try:
-            while chunk := os.read(terminal, 4096):
-                said += chunk
-        except OSError:  # the other end is closed
-            pass
+        said = read_terminal(terminal)
         os.close(terminal)
-        said = said.decode().replace("\r\n", "\n")
         check(status == 1 and said.count("starloom: " + MESSAGE) == 1 and not os.path.exists(boxed),
               "from a terminal: status %d, box %s, said %r" % (status, os.path.exists(boxed), said))
 

@@ -20,7 +20,7 @@ import xml.etree.ElementTree as ElementTree
 
 sys.dont_write_bytecode = True
 from x_session import (WIDTH, Failure, XServer, check, copy_dat, lit, logo_over_stars, looks_like_stars,  # noqa: E402
-                       main, poll, rgb, share)
+                       main, poll, read_terminal, rgb, share)
 
 SHOW, DAT, CASE = os.path.abspath(sys.argv[1]), sys.argv[2], sys.argv[3]
 MUSIC = "track1_cut_equalize.wav"
@@ -246,16 +246,6 @@ def bad_assets(session):
         spoil_file(os.path.join(copy_dat(DAT, play_dir), name))
         kind = "WAV" if name.endswith(".wav") else "image"
         session.fails_with("Error reading %s file '%s'\n%s" % (kind, name, reason), play_dir)
-
-
-def read_terminal(fd):
-    said = b""
-    try:
-        while chunk := os.read(fd, 4096):
-            said += chunk
-    except OSError:  # the other end is closed
-        pass
-    return said.decode().replace("\r\n", "\n")
 
 
 def elsewhere(session):

@@ -111,6 +111,17 @@ def copy_dat(dat, play_dir, leave_out=()):
     return target
 
 
+def read_terminal(fd):
+    """All a program wrote on the terminal whose other end is `fd`, until it closed it."""
+    said = b""
+    try:
+        while chunk := os.read(fd, 4096):
+            said += chunk
+    except OSError:  # the other end is closed
+        pass
+    return said.decode().replace("\r\n", "\n")
+
+
 class XServer:
     def __init__(self, screen="%dx%dx16" % (WIDTH, HEIGHT)):
         # No reset when the last client leaves: the window polls come and go
