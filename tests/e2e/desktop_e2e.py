@@ -199,12 +199,19 @@ def wayland_gone(root):
     weston = None
     try:
         weston = Weston(root, x)
-        show = start_show(weston.env, play_dir(root, "gone"))
-        check(poll(lambda: max(x.grab_raw(weston.window), default=0) > 0 or show.poll() is not None, STARTS)
-              and show.poll() is None, "the show never showed")
+        log = open(os.path.join(root, "protocol.log"), "w")
+        show = start_show({**weston.env, "WAYLAND_DEBUG": "client"}, play_dir(root, "gone"), stderr=log)
+        # Once the show has drawn into a buffer of the output's size.
+        output_buffer = ", %d, %d, %d, " % (OUTPUT_W, OUTPUT_H, OUTPUT_W * 4)
+        check(poll(lambda: any(output_buffer in line for line in protocol(open(log.name).read(), "create_buffer("))
+                   or show.poll() is not None, STARTS) and show.poll() is None, "the show never showed")
+        time.sleep(1)
         weston.close()
-        err = one_line_and_status_1(show, "compositor ended")
-        check("connection to the display was lost" in err, "not said as a lost display: %r" % err)
+        status, _, _ = finish(show, ENDS, "compositor ended")
+        log.close()
+        lines = [line for line in open(log.name).read().splitlines() if not line.startswith("[")]
+        check(status == 1 and lines == ["starloom: the connection to the display was lost"],
+              "compositor ended: status %d, stderr %r" % (status, lines))
     finally:
         if weston:
             weston.close()

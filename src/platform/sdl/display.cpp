@@ -33,6 +33,7 @@ static std::array<unsigned, window_buffer_count> bars_painted_for;
 static unsigned char *screen_pixels;    // the screen's own rows, before any page is shown
 static BITMAP *visible;                 // the bitmap presented last
 static bool close_requested;
+static bool on_x11;                     // SDL shows on an X display
 static bool opengl_probed;
 static opengl_finding opengl_found;
 static std::string opengl_problem;      // why there is no OpenGL, where the probe found none
@@ -127,7 +128,8 @@ bool open_sdl_video()
   const int failed = SDL_InitSubSystem(SDL_INIT_VIDEO);
   take_back_random_sequence();
   const char *driver = failed ? nullptr : SDL_GetCurrentVideoDriver();
-  watch_display(driver && std::strcmp(driver, "x11") == 0);
+  on_x11 = driver && std::strcmp(driver, "x11") == 0;
+  watch_display(on_x11);
   if (failed) {
     say_no_display(wanted, nullptr, SDL_GetError());
     return false;
@@ -340,7 +342,11 @@ static BITMAP *open_window(int w, int h, int v_w, int v_h, int depth)
   sdl_display.w = w;
   sdl_display.h = h;
   lend_random_sequence();
+  // A compositor that ends while the window is made leaves SDL waiting for
+  // it for ever.
+  watch_display_start();
   window = create_window(w, h);
+  watch_display(on_x11);
   std::string problem;
   way = window ? start_presenting(w, h, problem) : presenting::none;
   take_back_random_sequence();

@@ -122,8 +122,8 @@ void take_back_random_sequence();
 
 // A display that does not answer within this time at start-up, or that goes
 // away later, ends the show with one line on stderr and status 1: the first
-// call before connecting, the second after, saying whether an X display was
-// connected.
+// call before connecting (and again before the window is made), the second
+// after, saying whether an X display was connected.
 constexpr unsigned display_answer_seconds = 10;
 void watch_display_start();
 void watch_display(bool connected);
