@@ -128,17 +128,27 @@ def wayland(root):
     try:
         weston = Weston(root, x)
         folder = play_dir(root, "wayland")
-        show = start_show(weston.env, folder)
+        log = open(os.path.join(root, "protocol.log"), "w")
+        show = start_show({**weston.env, "WAYLAND_DEBUG": "client"}, folder, stderr=log)
         fault = shows_title_card(x, weston.window, frame, PILLARBOX, root, "wayland")
         check(fault is None, "%s (the show: %r)" % (fault, show.poll()))
         x.xdotool("windowfocus", "--sync", weston.window)
+        # Keys reach the show once the compositor has given it the keyboard.
+        check(poll(lambda: keyboard_entered(log.name), STARTS), "the show never got the keyboard")
         x.xdotool("type", "s")
         escape_ends_it(x, show, "wayland")
+        log.close()
         check(os.path.exists(os.path.join(folder, "qirboSho.pcx")), "S saved no screenshot")
     finally:
         if weston:
             weston.close()
         x.close()
+
+
+def keyboard_entered(log):
+    """True once the show's WAYLAND_DEBUG log shows its keyboard's focus."""
+    with open(log) as said:
+        return any("wl_keyboard@" in line and ".enter(" in line for line in said)
 
 
 def protocol(err, request):
@@ -162,6 +172,7 @@ def wayland_window(root):
                    STARTS), "--window opened no 1024x768 window: %s" % protocol(open(log.name).read(), "create_buffer("))
         check(not protocol(open(log.name).read(), "set_fullscreen("), "--window asked for full screen")
         # F11: full screen, the picture drawn at the output's size.
+        check(poll(lambda: keyboard_entered(log.name), STARTS), "the show never got the keyboard")
         x.xdotool("key", "F11")
         output_buffer = ", %d, %d, %d, " % (OUTPUT_W, OUTPUT_H, OUTPUT_W * 4)
         check(poll(lambda: any(output_buffer in line for line in protocol(open(log.name).read(), "create_buffer(")),
