@@ -46,13 +46,17 @@ class Weston:
             stdout=self.log, stderr=subprocess.STDOUT)
         self.env = {"WAYLAND_DISPLAY": "starloom-test", "XDG_RUNTIME_DIR": self.runtime}
         socket = os.path.join(self.runtime, "starloom-test")
-        check(poll(lambda: os.path.exists(socket) or self.process.poll() is not None, STARTS)
-              and self.process.poll() is None, "weston did not start (see %s)" % self.log.name)
         self.window = None
-        if x:
-            found = poll(lambda: x.xdotool("search", "--classname", "^weston"), STARTS)
-            check(found, "weston's window never appeared")
-            self.window = found.split()[0]
+        try:
+            check(poll(lambda: os.path.exists(socket) or self.process.poll() is not None, STARTS)
+                  and self.process.poll() is None, "weston did not start (see %s)" % self.log.name)
+            if x:
+                found = poll(lambda: x.xdotool("search", "--classname", "^weston"), STARTS)
+                check(found, "weston's window never appeared")
+                self.window = found.split()[0]
+        except Failure:
+            self.close()
+            raise
 
     def close(self):
         if self.process.poll() is None:
@@ -64,6 +68,13 @@ class Weston:
 def start_show(env, cwd, *options, stderr=subprocess.PIPE):
     return subprocess.Popen([SHOW, *options], cwd=cwd, stdout=subprocess.PIPE, stderr=stderr, text=True,
                             env={**SANITIZERS, "HOME": cwd, "PATH": "/nonexistent", **env})
+
+
+def stop(show):
+    """Ends a show that a failed check left running."""
+    if show and show.poll() is None:
+        show.kill()
+        show.wait()
 
 
 def finish(show, within, what):
@@ -119,70 +130,78 @@ def escape_ends_it(x, show, what):
 
 # Wayland
 
+class OnWeston:
+    """The show on weston's X11 back end in an Xvfb of its own, its Wayland
+    requests and events logged (WAYLAND_DEBUG) to read what it asked for."""
+
+    def __init__(self, root, name, *options):
+        self.x, self.weston, self.show = XServer("1280x1024x24"), None, None
+        try:
+            self.weston = Weston(root, self.x)
+            self.folder = play_dir(root, name)
+            self.log = os.path.join(root, name + ".protocol")
+            with open(self.log, "w") as log:
+                self.show = start_show({**self.weston.env, "WAYLAND_DEBUG": "client"}, self.folder, *options,
+                                       stderr=log)
+        except BaseException:
+            self.close()
+            raise
+
+    def said(self):
+        with open(self.log) as log:
+            return log.read()
+
+    def requests(self, request):
+        """The requests of one kind that the show sent."""
+        return [line for line in self.said().splitlines() if " -> " in line and request in line]
+
+    def made_buffer(self, w, h):
+        return any(", %d, %d, %d, " % (w, h, w * 4) in line for line in self.requests("create_buffer("))
+
+    def take_keys(self):
+        """Keys reach the show once the compositor has given it the keyboard."""
+        self.x.xdotool("windowfocus", "--sync", self.weston.window)
+        check(poll(lambda: any("wl_keyboard@" in line and ".enter(" in line for line in self.said().splitlines()),
+                   STARTS), "the show never got the keyboard")
+
+    def close(self):
+        stop(self.show)
+        if self.weston:
+            self.weston.close()
+        self.x.close()
+
+
 def wayland(root):
     """Full screen without X: the picture pillarboxed on the output, keys from
     the seat (S saves, Escape ends it)."""
     frame = reference(root)
-    x = XServer("1280x1024x24")
-    weston = None
+    session = OnWeston(root, "wayland")
     try:
-        weston = Weston(root, x)
-        folder = play_dir(root, "wayland")
-        log = open(os.path.join(root, "protocol.log"), "w")
-        show = start_show({**weston.env, "WAYLAND_DEBUG": "client"}, folder, stderr=log)
-        fault = shows_title_card(x, weston.window, frame, PILLARBOX, root, "wayland")
-        check(fault is None, "%s (the show: %r)" % (fault, show.poll()))
-        x.xdotool("windowfocus", "--sync", weston.window)
-        # Keys reach the show once the compositor has given it the keyboard.
-        check(poll(lambda: keyboard_entered(log.name), STARTS), "the show never got the keyboard")
-        x.xdotool("type", "s")
-        escape_ends_it(x, show, "wayland")
-        log.close()
-        check(os.path.exists(os.path.join(folder, "qirboSho.pcx")), "S saved no screenshot")
+        fault = shows_title_card(session.x, session.weston.window, frame, PILLARBOX, root, "wayland")
+        check(fault is None, "%s (the show: %r)" % (fault, session.show.poll()))
+        session.take_keys()
+        session.x.xdotool("type", "s")
+        escape_ends_it(session.x, session.show, "wayland")
+        check(os.path.exists(os.path.join(session.folder, "qirboSho.pcx")), "S saved no screenshot")
     finally:
-        if weston:
-            weston.close()
-        x.close()
-
-
-def keyboard_entered(log):
-    """True once the show's WAYLAND_DEBUG log shows its keyboard's focus."""
-    with open(log) as said:
-        return any("wl_keyboard@" in line and ".enter(" in line for line in said)
-
-
-def protocol(err, request):
-    """The requests of one kind that the show sent, from its WAYLAND_DEBUG log."""
-    return [line for line in err.splitlines() if " -> " in line and request in line]
+        session.close()
 
 
 def wayland_window(root):
     """--window: a window of the picture's size, not full screen, until F11."""
-    x = XServer("1280x1024x24")
-    weston = None
+    session = OnWeston(root, "wayland-window", "--window")
     try:
-        weston = Weston(root, x)
-        folder = play_dir(root, "wayland-window")
-        log = open(os.path.join(root, "protocol.log"), "w+")
-        show = start_show({**weston.env, "WAYLAND_DEBUG": "client"}, folder, "--window", stderr=log)
-        check(poll(lambda: protocol(open(log.name).read(), "create_buffer("), STARTS), "no buffer was made")
-        x.xdotool("windowfocus", "--sync", weston.window)
-        picture_buffer = ", 1024, 768, 4096, "
-        check(poll(lambda: any(picture_buffer in line for line in protocol(open(log.name).read(), "create_buffer(")),
-                   STARTS), "--window opened no 1024x768 window: %s" % protocol(open(log.name).read(), "create_buffer("))
-        check(not protocol(open(log.name).read(), "set_fullscreen("), "--window asked for full screen")
+        check(poll(lambda: session.made_buffer(1024, 768), STARTS),
+              "--window opened no 1024x768 window: %s" % session.requests("create_buffer("))
+        check(not session.requests("set_fullscreen("), "--window asked for full screen")
         # F11: full screen, the picture drawn at the output's size.
-        check(poll(lambda: keyboard_entered(log.name), STARTS), "the show never got the keyboard")
-        x.xdotool("key", "F11")
-        output_buffer = ", %d, %d, %d, " % (OUTPUT_W, OUTPUT_H, OUTPUT_W * 4)
-        check(poll(lambda: any(output_buffer in line for line in protocol(open(log.name).read(), "create_buffer(")),
-                   ENDS), "F11 gave no full screen: %s" % protocol(open(log.name).read(), "set_fullscreen("))
-        escape_ends_it(x, show, "wayland --window")
-        log.close()
+        session.take_keys()
+        session.x.xdotool("key", "F11")
+        check(poll(lambda: session.made_buffer(OUTPUT_W, OUTPUT_H), ENDS),
+              "F11 gave no full screen: %s" % session.requests("set_fullscreen("))
+        escape_ends_it(session.x, session.show, "wayland --window")
     finally:
-        if weston:
-            weston.close()
-        x.close()
+        session.close()
 
 
 def one_line_and_status_1(show, what):
@@ -206,27 +225,18 @@ def wayland_without_seat(root):
 
 def wayland_gone(root):
     """The compositor ends while the show plays: one line and status 1."""
-    x = XServer("1280x1024x24")
-    weston = None
+    session = OnWeston(root, "gone")
     try:
-        weston = Weston(root, x)
-        log = open(os.path.join(root, "protocol.log"), "w")
-        show = start_show({**weston.env, "WAYLAND_DEBUG": "client"}, play_dir(root, "gone"), stderr=log)
-        # Once the show has drawn into a buffer of the output's size.
-        output_buffer = ", %d, %d, %d, " % (OUTPUT_W, OUTPUT_H, OUTPUT_W * 4)
-        check(poll(lambda: any(output_buffer in line for line in protocol(open(log.name).read(), "create_buffer("))
-                   or show.poll() is not None, STARTS) and show.poll() is None, "the show never showed")
+        check(poll(lambda: session.made_buffer(OUTPUT_W, OUTPUT_H) or session.show.poll() is not None, STARTS)
+              and session.show.poll() is None, "the show never showed")
         time.sleep(1)
-        weston.close()
-        status, _, _ = finish(show, ENDS, "compositor ended")
-        log.close()
-        lines = [line for line in open(log.name).read().splitlines() if not line.startswith("[")]
+        session.weston.close()
+        status, _, _ = finish(session.show, ENDS, "compositor ended")
+        lines = [line for line in session.said().splitlines() if not line.startswith("[")]
         check(status == 1 and lines == ["starloom: the connection to the display was lost"],
               "compositor ended: status %d, stderr %r" % (status, lines))
     finally:
-        if weston:
-            weston.close()
-        x.close()
+        session.close()
 
 
 # Hostile X servers, each: its screen, the show's environment, and whether
@@ -261,8 +271,7 @@ def hostile(root):
         except Failure as failure:
             failures.append("%s: %s" % (what, failure))
         finally:
-            if show and show.poll() is None:
-                show.kill()
+            stop(show)
             x.close()
     check(not failures, "\n".join(failures))
 
