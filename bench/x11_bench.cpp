@@ -50,12 +50,16 @@ void paced_intervals(benchmark::State &state)
     last = now;
   };
   int frame = 4984;
+  double seconds = 0;
   for (auto _ : state) {
     intervals.clear();
+    const auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < 601; i++)
       run_flight_frame(frame);
+    seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   }
   refresh_observer = nullptr;
+  state.counters["ticks_per_second"] = 601 / seconds;
   intervals.erase(intervals.begin());
   std::sort(intervals.begin(), intervals.end());
   state.counters["median_ms"] = intervals[intervals.size() / 2];
@@ -70,8 +74,8 @@ int main(int argc, char **argv)
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv))
     return 1;
-  if (!std::getenv("DISPLAY")) {
-    std::fprintf(stderr, "No X display (try xvfb-run -a -s \"-screen 0 1920x1080x24\")\n");
+  if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY")) {
+    std::fprintf(stderr, "No display (try xvfb-run -a -s \"-screen 0 1920x1080x24\")\n");
     return 1;
   }
   if (chdir(SOURCE_DIR) != 0 || !start_display() || !load_assets())

@@ -18,8 +18,14 @@ static constexpr char help[] =
     "  --version  the show's name and version\n"
     "\n"
     "Keys: Escape held ends each scene; in free flight 4 6 8 2 steer, S saves\n"
-    "qirboSho.pcx, Space or Escape ends the show. F11 or Alt+Enter switches between\n"
-    "window and full screen; closing the window ends the show.\n";
+    "qirboSho.pcx in the working folder, V or C shows or hides the keys, Space or\n"
+    "Escape ends the show. F11 or Alt+Enter switches between window and full\n"
+    "screen; closing the window ends the show.\n"
+    "\n"
+    "It plays on X11 (DISPLAY) or, where only Wayland is there, on Wayland\n"
+    "(WAYLAND_DISPLAY); SDL_VIDEODRIVER, SDL_AUDIODRIVER and SDL_RENDER_DRIVER\n"
+    "choose otherwise. Exit status: 0 when ended, 1 when it cannot start, 2 for\n"
+    "an unknown option, 128+N when ended by signal N.\n";
 
 int main(int argc, char **argv)
 {

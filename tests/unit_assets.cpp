@@ -29,7 +29,7 @@ TEST(AssetGenerator, RemakesTheCommittedFilesByteForByte)
       {"icon.png", std::string(SOURCE_DIR) + "/package/starloom.png"},
       {"icon.rgba", std::string(SOURCE_DIR) + "/package/starloom.rgba"}};
   for (const char *name : {"star2.tga", "logo.tga", "txt1_2.tga", "txt2_2.tga", "txt3_3.tga",
-                           "dawno.tga", "track1_cut_equalize.wav"})
+                           "dawno.tga", "overlay.tga", "track1_cut_equalize.wav"})
     files.emplace_back(name, std::string(SOURCE_DIR) + "/dat/" + name);
   for (const auto &[name, original] : files) {
     const std::vector<uint8_t> made = read_file(dir + "/" + name);

@@ -19,10 +19,13 @@
 
 #include "field/points.h"
 #include "field/projection.h"
+#include "fixtures.h"
 #include "headless.h"
+#include "platform/offscreen/offscreen.h"
 #include "platform/platform.h"
 #include "show/assets.h"
 #include "show/flight.h"
+#include "show/pages.h"
 #include "system_hooks.h"
 
 namespace fs = std::filesystem;
@@ -236,6 +239,43 @@ TEST(Screenshot, AFailedOneLeavesTheLastOneWhatItFoundAndNoDraft)
     fs::remove(draft);
   }
   EXPECT_EQ(files_in(folder), 2) << "a draft or a stray file is left behind";
+  fs::remove_all(folder);
+}
+
+// The overlay's picture is a help, not a part of the show: whatever its file
+// is, the show starts, and the overlay has a picture only when the file is
+// whole.
+TEST(Overlay, AnyOverlayFileLetsTheShowStartAndOnlyAWholeOneGivesItsPicture)
+{
+  const fs::path folder = make_asset_folder(), file = folder / "dat" / "overlay.tga";
+  fs::current_path(folder);
+  use_offscreen_drivers();
+  ASSERT_TRUE(start_display());
+  const fs::path committed = fs::path(SOURCE_DIR) / "dat" / "overlay.tga";
+  struct row {
+    const char *what;
+    std::function<void()> make;
+    bool pictured;
+  } rows[] = {
+      {"missing", [&] { fs::remove(file); }, false},
+      {"the committed one",
+       [&] { fs::copy_file(committed, file, fs::copy_options::overwrite_existing); }, true},
+      {"cut short", [&] { fs::resize_file(file, fs::file_size(committed) / 2); }, false},
+      {"not a picture", [&] { std::ofstream(file) << "no picture here"; }, false},
+      {"a folder", [&] { fs::remove(file); fs::create_directory(file); }, false},
+  };
+  for (const row &r : rows) {
+    r.make();
+    overlay_sprite = nullptr;
+    EXPECT_TRUE(load_assets()) << r.what;
+    EXPECT_EQ(overlay_sprite != nullptr, r.pictured) << r.what;
+    if (overlay_sprite) {
+      EXPECT_TRUE(overlay_sprite->w == overlay_width && overlay_sprite->h == overlay_height &&
+                  getpixel(overlay_sprite, 0, 0) == MASK_COLOR_16)
+          << "the picture with its see-through corner";
+    }
+  }
+  fs::current_path("/");
   fs::remove_all(folder);
 }
 

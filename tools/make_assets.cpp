@@ -1,4 +1,4 @@
-// Writes the show's seven asset files and its desktop icon:
+// Writes the show's eight asset files and its desktop icon:
 // make_assets [DIR [ICON]], DIR being dat and ICON package/starloom.png by
 // default. The icon's pixels go raw beside it too (ICON with the extension
 // .rgba), for the window's icon, which the build compiles in without an image
@@ -19,7 +19,7 @@ static bool write_all(const std::string &dir)
 {
   auto path = [&dir](const char *name) { return dir + "/" + name; };
   bool ok = write_tga(path("star2.tga"), star_strip_picture()) && write_tga(path("logo.tga"), logo_picture()) &&
-            write_tga(path("dawno.tga"), title_picture());
+            write_tga(path("dawno.tga"), title_picture()) && write_tga(path("overlay.tga"), overlay_picture());
   for (int i = 0; ok && i < int(panel_files.size()); i++)
     ok = write_tga(path(panel_files[size_t(i)]), panel_picture(i));
   return ok && write_wav(path("track1_cut_equalize.wav"), music_loop(), music_channels, music_rate);

@@ -353,3 +353,28 @@ image panel_picture(int panel)
   }
   return resolve(cv, magenta);
 }
+
+// --- overlay ------------------------------------------------------------
+
+constexpr int overlay_w = 262, overlay_h = 112;
+
+image overlay_picture()
+{
+  struct line {
+    std::string_view text;
+    float cap, top;
+  };
+  constexpr std::array<line, 5> lines = {{{"^FREE FLIGHT^", 16, 6},
+                                          {"^4 6 8 2^  STEER", 12, 34},
+                                          {"^S^  SAVES A SCREENSHOT", 12, 54},
+                                          {"^V^ OR ^C^  HIDES THIS", 12, 74},
+                                          {"^SPACE^ OR ^ESCAPE^  ENDS", 12, 94}}};
+  constexpr float left = 6, outline = 1.8f;
+  canvas cv = make_canvas(overlay_w, overlay_h);
+  for (const line &l : lines) {
+    check_fits(l.text, l.cap, outline, overlay_w - 2 * left);
+    const float centre = left + outline + text_width(l.text, l.cap) / 2;
+    ink_text(cv, l.text, centre, l.top, {l.cap, outline, moonlight, gold});
+  }
+  return resolve(cv, magenta);
+}

@@ -25,3 +25,7 @@ image title_picture();
 
 // Text panel 0, 1 or 2 (926x119, 887x223, 800x155): light lines on magenta.
 image panel_picture(int panel);
+
+// 262x112: the keys of free flight and what they do, lines from the left on
+// magenta; the overlay that V and C switch.
+image overlay_picture();

@@ -7,6 +7,7 @@
 
 #include "platform/services.h"
 
+const char *program_name = "starloom";
 bool pacing_enabled = true;
 int64_t pages_shown = 0;
 int64_t retrace_waits = 0;

@@ -18,9 +18,11 @@
 
 // The show's name, as its window's title gives it.
 constexpr char show_name[] = "STARLOOM";
-// The installed program's name, which its usage, its --version and its
-// window's class give wherever it was started from.
-constexpr char program_name[] = "starloom";
+
+// The installed program's name, which its usage, its --version, its window's
+// class and every line it prints on its own give wherever it was started
+// from: the show's, "starloom", unless the program is another (the recorder).
+extern const char *program_name;
 
 // Starts the library on this system's drivers (the display-less ones once
 // use_offscreen_drivers() was called). False, with one line on stderr, when
@@ -70,8 +72,10 @@ FILE *create_new_file(const char *name);
 // when it cannot; `from` is then still there.
 bool replace_file(const char *from, const char *to);
 
-// Tells the user why the show cannot start: on stderr when it is a terminal or
-// a file, then in the library's message box (printf format).
+// Tells the user why the show cannot start (printf format): on a terminal,
+// there alone, after the program's name, and the show then ends at once;
+// else in the library's message box, where nobody reads stderr, and on
+// stderr too where it is a file.
 void startup_message(const char *format, ...) __attribute__((format(printf, 1, 2)));
 
 // The show's clock: 60 ticks a second on absolute deadlines, whatever the

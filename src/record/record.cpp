@@ -66,7 +66,7 @@ static constexpr char usage[] =  // a printf format
 static constexpr int64_t progress_frames = 30;
 
 // The installed name, which usage and messages give wherever it was started from.
-static const std::string program = std::string(program_name) + "-record";
+static const std::string program = "starloom-record";
 static record_options options;
 static std::vector<key_event> events;
 static size_t next_event;
@@ -284,6 +284,7 @@ static int finish_recording()
 
 int main(int argc, char **argv)
 {
+  program_name = program.c_str();
   option_outcome outcome;
   if (!read_command_line(argc, argv, outcome))
     return 2;

@@ -5,6 +5,7 @@
 
 #include "platform/platform.h"
 #include "show/asset_checks.h"
+#include "show/flight.h"
 #include "show/pages.h"
 
 int point_colour_light;
@@ -100,6 +101,16 @@ static bool load_images()
   return title_image != nullptr;
 }
 
+// The overlay is a help, not a part of the show: without its file, or with
+// one that cannot be read, the show plays on and the overlay draws nothing.
+static void load_overlay()
+{
+  std::string looked_in, problem;
+  const std::string path = asset_path("overlay.tga", looked_in);
+  overlay_sprite =
+      path.empty() ? nullptr : load_checked_tga(path.c_str(), overlay_width, overlay_height, asset_palette, problem);
+}
+
 static bool load_music()
 {
   if (start_show_sound() != 0) {
@@ -133,6 +144,7 @@ bool load_assets()
   backdrop_canvas = create_bitmap(SCREEN_W, SCREEN_H);
   if (!made(backdrop_canvas) || !load_images() || !load_music())
     return false;
+  load_overlay();
   clear_bitmap(screen);
   frame_canvas = create_cleared_bitmap(SCREEN_W, SCREEN_H);
   if (!made(frame_canvas))

@@ -15,6 +15,8 @@ constexpr int logo_width = 639;
 constexpr int logo_height = 283;
 constexpr int title_width = 799;
 constexpr int title_height = 253;
+constexpr int overlay_width = 262;
+constexpr int overlay_height = 112;
 
 extern int point_colour_light;
 extern int point_colour_dark;

@@ -4,8 +4,8 @@
 #include <allegro.h>
 
 extern bool overlay_on;
-// Drawn at (9, 28) while the overlay is on; the show supplies no picture,
-// so it stays NULL and the overlay draws nothing.
+// Drawn at (9, 28) while the overlay is on: the keys of free flight, from
+// dat/overlay.tga; NULL without that file, and the overlay draws nothing.
 extern BITMAP *overlay_sprite;
 
 constexpr char screenshot_name[] = "qirboSho.pcx";

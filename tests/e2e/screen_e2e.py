@@ -18,7 +18,7 @@ import time
 import zlib
 
 sys.dont_write_bytecode = True
-from x_session import Failure, XServer, check, copy_dat, main, rgb  # noqa: E402
+from x_session import Failure, XServer, check, copy_dat, magick, main, picture_fault, rgb  # noqa: E402
 
 SHOW, DAT, CLOSER, CASE = os.path.abspath(sys.argv[1]), sys.argv[2], sys.argv[3], sys.argv[4]
 # A show built with the sanitizers takes their settings from the run.
@@ -27,20 +27,6 @@ SHOW, DAT, CLOSER, CASE = os.path.abspath(sys.argv[1]), sys.argv[2], sys.argv[3]
 CLOSING = 10
 SANITIZERS = {name: value for name, value in os.environ.items()
               if name in ("ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS")}
-
-
-def magick(*args):
-    """ImageMagick's answer, as text."""
-    result = subprocess.run(["convert", *args], capture_output=True, text=True, timeout=60)
-    check(result.returncode == 0, "convert %s: %s" % (args, result.stderr))
-    return result.stdout.strip()
-
-
-def difference(a, b):
-    """Mean absolute difference of two pictures, 0 (same) to 1."""
-    result = subprocess.run(["compare", "-metric", "MAE", a, b, "null:"], capture_output=True,
-                            text=True, timeout=60)
-    return float(result.stderr.split("(")[1].rstrip(")"))
 
 
 class Show:
@@ -124,30 +110,6 @@ def reference(root):
         return show.title_card("reference")
     finally:
         show.end()
-
-
-def picture_fault(grab, frame, box, sharp, root, what):
-    """What is wrong with the grab, where it should hold the frame scaled into box
-    (x, y, w, h) on black all around; None when nothing is."""
-    x, y, w, h = box
-    width, height = map(int, magick(grab, "-format", "%w %h", "info:").split())
-    picture = os.path.join(root, what + "-picture.png")
-    magick(grab, "-crop", "%dx%d+%d+%d" % (w, h, x, y), "+repage", picture)
-    expected = os.path.join(root, what + "-expected.png")
-    magick(frame, "-filter", "Point" if sharp else "Triangle", "-resize", "%dx%d!" % (w, h), expected)
-    # Sharp pixels are the frame's own pixels; a smooth scale may filter a little
-    # differently from ImageMagick's.
-    limit = 0.004 if sharp else 0.03
-    error = difference(picture, expected)
-    if error >= limit:
-        return "%s: the picture is not the frame scaled to %dx%d at %d,%d (difference %.4f)" % (
-            what, w, h, x, y, error)
-    black = os.path.join(root, what + "-bars.png")
-    magick(grab, "-fill", "black", "-draw", "rectangle %d,%d %d,%d" % (x, y, x + w - 1, y + h - 1),
-           black)
-    if magick(black, "-format", "%[fx:maxima]", "info:") != "0":
-        return "%s: the bars around the picture are not black (%dx%d screen)" % (what, width, height)
-    return None
 
 
 def expect_picture(grab, frame, box, sharp, root, what):

@@ -21,7 +21,7 @@ import xml.etree.ElementTree as ElementTree
 
 sys.dont_write_bytecode = True
 from x_session import (Failure, XServer, check, copy_dat, flight_moves, logo_over_stars,  # noqa: E402
-                       looks_like_stars, main, poll, rgb, text_panel, title_on_black)
+                       looks_like_stars, main, poll, read_terminal, rgb, text_panel, title_on_black)
 
 SHOW, DAT, CASE = os.path.abspath(sys.argv[1]), sys.argv[2], sys.argv[3]
 MUSIC = "track1_cut_equalize.wav"
@@ -210,7 +210,7 @@ def missing_asset(session):
     copy_dat(DAT, session.play_dir, leave_out=("logo.tga",))
     boxed = os.path.join(session.root, "boxed")
     with open(os.path.join(session.root, "bin", "xmessage"), "w") as stub:
-        stub.write('#!/bin/sh\necho "$2" > "%s"\n' % boxed)
+        stub.write('#!/bin/sh\nprintf "%%s\\n" "$@" > "%s"\n' % boxed)
     os.chmod(os.path.join(session.root, "bin", "xmessage"), 0o755)
     session.start_show()
     check(session.finish()[0] == 1, "the show did not fail")
@@ -253,16 +253,6 @@ def bad_assets(session):
         spoil_file(os.path.join(copy_dat(DAT, play_dir), name))
         kind = "WAV" if name.endswith(".wav") else "image"
         session.fails_with("Error reading %s file '%s'\n%s" % (kind, name, reason), play_dir)
-
-
-def read_terminal(fd):
-    said = b""
-    try:
-        while chunk := os.read(fd, 4096):
-            said += chunk
-    except OSError:  # the other end is closed
-        pass
-    return said.decode().replace("\r\n", "\n")
 
 
 def elsewhere(session):
@@ -382,7 +372,8 @@ def unpacked(session):
 def no_display(session):
     copy_dat(DAT, session.play_dir)
     del session.env["DISPLAY"]
-    session.fails_with("no X display", on_stderr=True)
+    session.fails_with("starloom: no display to show on: neither DISPLAY nor WAYLAND_DISPLAY is set\n",
+                       on_stderr=True)
 
 
 def no_sound_card(session):

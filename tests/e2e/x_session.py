@@ -102,17 +102,68 @@ def flight_moves(x):
     return all(in_flight) and sum(a != b for a, b in zip(first, second)) > 1000
 
 
-SHOW_FILES = ("star2.tga", "logo.tga", "txt1_2.tga", "txt2_2.tga", "txt3_3.tga", "dawno.tga",
+SHOW_FILES = ("star2.tga", "logo.tga", "txt1_2.tga", "txt2_2.tga", "txt3_3.tga", "dawno.tga", "overlay.tga",
               "track1_cut_equalize.wav")
 
 
+# Pictures against the show's own frame.
+
+def magick(*args):
+    """ImageMagick's answer, as text."""
+    result = subprocess.run(["convert", *args], capture_output=True, text=True, timeout=60)
+    check(result.returncode == 0, "convert %s: %s" % (args, result.stderr))
+    return result.stdout.strip()
+
+
+def difference(a, b):
+    """Mean absolute difference of two pictures, 0 (same) to 1."""
+    result = subprocess.run(["compare", "-metric", "MAE", a, b, "null:"], capture_output=True,
+                            text=True, timeout=60)
+    return float(result.stderr.split("(")[1].rstrip(")"))
+
+
+def picture_fault(grab, frame, box, sharp, root, what):
+    """What is wrong with the grab, where it should hold the frame scaled into box
+    (x, y, w, h) on black all around; None when nothing is."""
+    x, y, w, h = box
+    width, height = map(int, magick(grab, "-format", "%w %h", "info:").split())
+    picture = os.path.join(root, what + "-picture.png")
+    magick(grab, "-crop", "%dx%d+%d+%d" % (w, h, x, y), "+repage", picture)
+    expected = os.path.join(root, what + "-expected.png")
+    magick(frame, "-filter", "Point" if sharp else "Triangle", "-resize", "%dx%d!" % (w, h), expected)
+    # Sharp pixels are the frame's own pixels; a smooth scale may filter a little
+    # differently from ImageMagick's.
+    limit = 0.004 if sharp else 0.03
+    error = difference(picture, expected)
+    if error >= limit:
+        return "%s: the picture is not the frame scaled to %dx%d at %d,%d (difference %.4f)" % (
+            what, w, h, x, y, error)
+    black = os.path.join(root, what + "-bars.png")
+    magick(grab, "-fill", "black", "-draw", "rectangle %d,%d %d,%d" % (x, y, x + w - 1, y + h - 1),
+           black)
+    if magick(black, "-format", "%[fx:maxima]", "info:") != "0":
+        return "%s: the bars around the picture are not black (%dx%d screen)" % (what, width, height)
+    return None
+
+
 def copy_dat(dat, play_dir, leave_out=()):
-    """The seven files the show loads, and nothing else that dat/ may hold."""
+    """The files the show loads, and nothing else that dat/ may hold."""
     target = os.path.join(play_dir, "dat")
     os.makedirs(target)
     for name in set(SHOW_FILES) - set(leave_out):
         shutil.copy(os.path.join(dat, name), target)
     return target
+
+
+def read_terminal(fd):
+    """All a program wrote on the terminal whose other end is `fd`, until it closed it."""
+    said = b""
+    try:
+        while chunk := os.read(fd, 4096):
+            said += chunk
+    except OSError:  # the other end is closed
+        pass
+    return said.decode().replace("\r\n", "\n")
 
 
 class XServer:
@@ -138,12 +189,13 @@ class XServer:
         found = self.xdotool("search", "--onlyvisible", "--name", "^STARLOOM$")
         return found.split()[0] if found else None
 
-    def wait_for_window(self, show, timeout=60):
+    def wait_for_window(self, show, timeout=60, in_window=True):
         """Focuses the window of the started `show` once it appears, and waits for
-        the title card: SDL takes a window as focused a moment after the server
-        does and drops the keys typed before, longer on a slow machine. Returns
-        when the window appeared; `lit_after` is when the last grab that still
-        saw a black screen began, a time before the title card appeared."""
+        the title card (in the window's own pixels, or with `in_window` false on
+        the whole screen): SDL takes a window as focused a moment after the
+        server does and drops the keys typed before, longer on a slow machine.
+        Returns when the window appeared; `lit_after` is when the last grab that
+        still saw a black picture began, a time before the title card appeared."""
         window = poll(lambda: self.window() or show.poll() is not None, timeout)
         appeared = time.monotonic()
         if show.poll() is not None:
@@ -152,12 +204,12 @@ class XServer:
         check(window, "the show's window never appeared")
         self.xdotool("windowfocus", "--sync", window)
         self.lit_after = appeared
+        # The window's own pixels: a window manager's frame around it is lit at once.
+        where = window if in_window else None
 
         def title_lit():
             began = time.monotonic()
-            if show.poll() is not None:
-                return True
-            if max(self.grab_raw(), default=0) > 0:
+            if show.poll() is not None or max(self.grab_raw(where), default=0) > 0:
                 return True
             self.lit_after = began
             return False
@@ -175,14 +227,16 @@ class XServer:
     def grab(self):
         return rgb("xwd:-", self.run("xwd", "-root", "-silent").stdout)
 
-    def grab_raw(self):
-        """The whole screen as 8-bit RGB bytes, at whatever size it has."""
+    def grab_raw(self, window=None):
+        """The whole screen, or one window, as 8-bit RGB bytes, at whatever size it has."""
+        which = ["-id", window] if window else ["-root"]
         return subprocess.run(["convert", "xwd:-", "-depth", "8", "rgb:-"], capture_output=True,
-                              input=self.run("xwd", "-root", "-silent").stdout, timeout=60).stdout
+                              input=self.run("xwd", *which, "-silent").stdout, timeout=60).stdout
 
-    def grab_to(self, path):
-        """The whole screen, at whatever size it has, as a picture file."""
-        subprocess.run(["convert", "xwd:-", path], input=self.run("xwd", "-root", "-silent").stdout,
+    def grab_to(self, path, window=None):
+        """The whole screen, or one window, at whatever size it has, as a picture file."""
+        which = ["-id", window] if window else ["-root"]
+        subprocess.run(["convert", "xwd:-", path], input=self.run("xwd", *which, "-silent").stdout,
                        check=True, timeout=60)
 
     def close_window(self, closer, window):

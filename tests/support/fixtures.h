@@ -3,6 +3,6 @@
 
 #include <string>
 
-// A fresh temporary folder holding dat/ with all seven files at their sizes,
+// A fresh temporary folder holding dat/ with the seven files the show needs at their sizes,
 // the music a short 16-bit mono WAV. Returns the folder's path.
 std::string make_asset_folder();

@@ -38,7 +38,7 @@ void press_flight_keys(int frame)
   key[KEY_8] = frame >= 100 && frame < 250;
   key[KEY_6] = frame >= 250 && frame < 500;
   key[KEY_2] = frame >= 350 && frame < 560;
-  for (auto [at, c] : {std::pair{200, 'v'}, {210, 'c'}, {220, 'V'}, {300, 's'}})
+  for (auto [at, c] : {std::pair{200, 'v'}, {210, 'c'}, {220, 'V'}, {230, 'v'}, {300, 's'}})
     if (frame == at)
       simulate_keypress(c);
   key[KEY_ESC] = frame == flight_frames;

@@ -20,6 +20,7 @@ uint64_t picture_hash(BITMAP *bmp);
 const char *scene_of(size_t refresh);
 
 // Free-flight keys by the loop's frame from 1: every steering key held
-// alone and with its opposite, a screenshot, the overlay on and off, then
-// Escape at the last frame.
+// alone and with its opposite, a screenshot, the overlay switched on by V,
+// off by C (the screen kept), on by V and off by V (the screen cleared),
+// then Escape at the last frame.
 void press_flight_keys(int frame);

@@ -1,8 +1,12 @@
+#include "platform/platform.h"
+
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -13,12 +17,13 @@
 
 extern char **environ;
 
-// A pipe or /dev/null on stderr means nobody reads it there; the message box
-// is then the only place, as before.
-static bool someone_reads_stderr()
+// A terminal is read at once; a file (a session's log) may be read later,
+// so the message goes there and into the box. A pipe, /dev/null or no
+// stderr at all means nobody reads it: the box is then the only place.
+static bool stderr_is(mode_t type)
 {
   struct stat info;
-  return isatty(STDERR_FILENO) || (fstat(STDERR_FILENO, &info) == 0 && S_ISREG(info.st_mode));
+  return fstat(STDERR_FILENO, &info) == 0 && (info.st_mode & S_IFMT) == type;
 }
 
 static bool program_on_path(std::string_view program)
@@ -35,16 +40,29 @@ static bool program_on_path(std::string_view program)
   return false;
 }
 
-// xmessage, as the library shows its messages on X11.
+// xmessage, as the library shows its messages on X11. What it prints of its
+// own (font warnings, a display it cannot open) would only confuse: the
+// message itself is the box, or, where none opens, the caller's to print.
 bool show_message_box(const char *text)
 {
   char program[] = "xmessage";
+  char title_option[] = "-title";
   char centre[] = "-center";
-  char *argv[] = {program, centre, const_cast<char *>(text), nullptr};
+  char *argv[] = {program, title_option, const_cast<char *>(program_name), centre, const_cast<char *>(text),
+                  nullptr};
+  posix_spawn_file_actions_t quiet;
+  if (posix_spawn_file_actions_init(&quiet) != 0)
+    return false;
+  posix_spawn_file_actions_addopen(&quiet, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&quiet, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
   pid_t child;
-  int status;
-  return posix_spawnp(&child, program, nullptr, nullptr, argv, environ) == 0 &&
-         waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) != 127;
+  int status = -1;
+  const bool spawned = posix_spawnp(&child, program, &quiet, nullptr, argv, environ) == 0;
+  posix_spawn_file_actions_destroy(&quiet);
+  if (spawned)
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+  return spawned && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 // The library prints a message on stdout when it has no box to show it in:
@@ -64,9 +82,13 @@ static bool stdout_is_stderr()
 
 void deliver_startup_message(const std::string &text)
 {
-  // First on stderr, as the message box waits for its OK button; but once is
-  // enough where the library writes it to the same terminal or file.
-  if (someone_reads_stderr() && !(library_prints_it_on_stdout() && stdout_is_stderr()))
-    fputs(text.c_str(), stderr);
+  if (isatty(STDERR_FILENO)) {
+    fprintf(stderr, "%s: %s", program_name, text.c_str());
+    return;
+  }
+  // First in the file, as the message box waits for its OK button; but once
+  // is enough where the library writes it to the same file.
+  if (stderr_is(S_IFREG) && !(library_prints_it_on_stdout() && stdout_is_stderr()))
+    fprintf(stderr, "%s: %s", program_name, text.c_str());
   allegro_message("%s", text.c_str());
 }

@@ -6,24 +6,97 @@
 #include <SDL.h>
 #include <allegro.h>
 #include <allegro/internal/aintern.h>
+#include <unistd.h>
 
-#include <algorithm>
+#include <array>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <string>
 
 #include "platform/sdl/sdl.h"
 #include "platform/platform.h"
 
 static SDL_Window *window;
-static SDL_Renderer *renderer;
+static presenting way;                  // how the picture reaches the window
+static SDL_Renderer *renderer;          // OpenGL's, where it presents
 static SDL_Texture *texture;
-static Uint32 widened_format;           // a 32-bit texture filled from the 16-bit rows, or 0
-static SDL_Rect picture;                // where the picture lands in the output
-static SDL_ScaleMode picture_scaling = SDL_ScaleModeLinear;
-static bool picture_fills_output;       // no bars around it to clear
+static bool on_window_buffers;          // the window's pixels are the system's buffers
+static int output_w, output_h;          // what the fit is for
+static picture_fit fit;
+static int widest_picture;              // 0, or narrower where presenting wider cost too much
+static present_costs costs;
+static unsigned fit_number;             // a new one for every fit, so each buffer repaints its bars
+static std::array<unsigned, window_buffer_count> bars_painted_for;
 static unsigned char *screen_pixels;    // the screen's own rows, before any page is shown
 static BITMAP *visible;                 // the bitmap presented last
 static bool close_requested;
+static bool on_x11;                     // SDL shows on an X display
+static bool opengl_probed;
+static opengl_finding opengl_found;
+static std::string opengl_problem;      // why there is no OpenGL, where the probe found none
+
+// An OpenGL that the processor emulates (llvmpipe, softpipe) costs several
+// times what the processor's own drawing costs for the same picture.
+static bool renders_on_the_processor()
+{
+  constexpr unsigned gl_renderer = 0x1F01;
+  using get_string_fn = const unsigned char *(*)(unsigned);
+  auto get_string = reinterpret_cast<get_string_fn>(SDL_GL_GetProcAddress("glGetString"));
+  const char *name = get_string ? reinterpret_cast<const char *>(get_string(gl_renderer)) : nullptr;
+  return name && (std::strstr(name, "llvmpipe") || std::strstr(name, "softpipe") ||
+                  std::strstr(name, "Software"));
+}
+
+// Runs apart from the show (start_probe): whether an OpenGL context can be
+// made here, and on what. It writes "card", "processor", or "none " and
+// SDL's reason. A context is enough to tell, and costs a fraction of what
+// SDL's renderer costs on top (its shaders, compiled by an emulated OpenGL).
+static void probe_opengl(int out)
+{
+  SDL_Window *probe_window = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0
+                                 ? SDL_CreateWindow("", 0, 0, 64, 64, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN)
+                                 : nullptr;
+  SDL_GLContext context = probe_window ? SDL_GL_CreateContext(probe_window) : nullptr;
+  const std::string said = !context                     ? std::string("none ") + SDL_GetError()
+                           : renders_on_the_processor() ? "processor"
+                                                        : "card";
+  (void)!write(out, said.data(), said.size());
+}
+
+static void take_opengl_finding()
+{
+  opengl_probed = true;
+  opengl_found = opengl_finding::none;
+  std::string said;
+  if (!probe_finding(said))
+    opengl_problem = "its probe failed: " + said;
+  else if (said == "card")
+    opengl_found = opengl_finding::on_card;
+  else if (said == "processor")
+    opengl_found = opengl_finding::on_processor;
+  else
+    opengl_problem = said.substr(said.find(' ') + 1);
+}
+
+// Names the display that cannot take the show, and why, in allegro_error:
+// the display's own refusal, or what SDL answered when it tried to connect.
+static void say_no_display(const char *driver, const char *refusal, const char *sdl_answer)
+{
+  const bool wayland = driver && std::strncmp(driver, "wayland", 7) == 0;
+  const char *name = std::getenv(wayland ? "WAYLAND_DISPLAY" : "DISPLAY");
+  const char *kind = wayland ? "Wayland" : "X";
+  name = name ? name : "wayland-0";
+  if (!wayland && !std::getenv("DISPLAY"))
+    std::snprintf(allegro_error, ALLEGRO_ERROR_SIZE, "no display to show on: neither DISPLAY nor WAYLAND_DISPLAY is set");
+  else if (refusal)
+    std::snprintf(allegro_error, ALLEGRO_ERROR_SIZE, "cannot show on the %s display %s: %s", kind, name, refusal);
+  else
+    std::snprintf(allegro_error, ALLEGRO_ERROR_SIZE, "cannot connect to the %s display %s (SDL: %s)", kind, name,
+                  sdl_answer);
+}
 
 bool open_sdl_video()
 {
@@ -37,9 +110,8 @@ bool open_sdl_video()
   // in the environment stays.
   SDL_setenv("SDL_VIDEO_X11_WMCLASS", program_name, 0);
   SDL_setenv("SDL_VIDEO_WAYLAND_WMCLASS", program_name, 0);
-  // Without a graphics card, SDL's software renderer draws straight into
-  // the X server's shared memory, at a quarter of the cost of a software
-  // OpenGL.
+  // Without a graphics card the processor writes the window's own pixels:
+  // never through an OpenGL that it emulates, at four times the cost.
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   // In a browser the show's clock gives the page its turn between frames;
   // SDL would give it one more after every present.
@@ -47,22 +119,34 @@ bool open_sdl_video()
   // Only a display that is there: probing for a missing Wayland prints to stderr.
   if (!SDL_GetHint(SDL_HINT_VIDEODRIVER))
     SDL_SetHint(SDL_HINT_VIDEODRIVER, display_video_driver());
-  lend_random_sequence();
+  const char *wanted = SDL_GetHint(SDL_HINT_VIDEODRIVER);
   watch_display_start();
+  std::string refusal;
+  if (!display_can_take_the_show(wanted, refusal)) {
+    watch_display(false);
+    say_no_display(wanted, refusal.c_str(), nullptr);
+    return false;
+  }
+  // OpenGL is tried apart, as its libraries can fail in ways that end a
+  // process; the show connects meanwhile.
+  if (!SDL_GetHint(SDL_HINT_RENDER_DRIVER))
+    start_probe(probe_opengl);
+  lend_random_sequence();
   const int failed = SDL_InitSubSystem(SDL_INIT_VIDEO);
   take_back_random_sequence();
   const char *driver = failed ? nullptr : SDL_GetCurrentVideoDriver();
-  watch_display(driver && std::strcmp(driver, "x11") == 0);
+  on_x11 = driver && std::strcmp(driver, "x11") == 0;
+  watch_display(on_x11);
   if (failed) {
-    ustrzcpy(allegro_error, ALLEGRO_ERROR_SIZE, SDL_GetError());
+    say_no_display(wanted, nullptr, SDL_GetError());
     return false;
   }
   // SDL falls back to drivers that show nothing when there is no display.
   for (const char *shows : {"x11", "wayland", "emscripten"})
-    if (driver && std::strcmp(driver, shows) == 0)
+    if (std::strcmp(driver, shows) == 0)
       return true;
   SDL_QuitSubSystem(SDL_INIT_VIDEO);
-  ustrzcpy(allegro_error, ALLEGRO_ERROR_SIZE, "No display");
+  say_no_display(wanted, nullptr, "no driver of SDL's shows on it");
   return false;
 }
 
@@ -80,85 +164,84 @@ static int starting_display()
   return 0;
 }
 
-// As large as fits, aspect kept; a whole multiple when the output holds at
-// least twice the picture each way, so its pixels stay sharp.
-static void fit_picture()
+// The picture as large as the output allows, or no wider than a slow
+// display was found to present in time; a new output size tries the whole
+// size again.
+static void fit_to(int w, int h)
 {
-  int out_w, out_h;
-  if (SDL_GetRendererOutputSize(renderer, &out_w, &out_h) != 0 || out_w <= 0 || out_h <= 0)
+  if (w != output_w || h != output_h)
+    widest_picture = 0;
+  output_w = w;
+  output_h = h;
+  fit = fit_picture(w, h, sdl_display.w, sdl_display.h, widest_picture);
+  fit_number++;
+  costs = {};
+  if (texture)
+    SDL_SetTextureScaleMode(texture, fit.sharp ? SDL_ScaleModeNearest : SDL_ScaleModeLinear);
+}
+
+static void fit_to_output()
+{
+  int w = 0, h = 0;
+  if (!renderer)
+    SDL_GetWindowSize(window, &w, &h);
+  else if (SDL_GetRendererOutputSize(renderer, &w, &h) != 0)
+    w = h = 0;
+  fit_to(w, h);
+}
+
+static void present_with_opengl(BITMAP *bmp)
+{
+  SDL_UpdateTexture(texture, nullptr, bmp->line[0], int(bmp->line[1] - bmp->line[0]));
+  SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+  SDL_RenderClear(renderer);
+  SDL_RenderCopy(renderer, texture, nullptr, &fit.rect);
+  SDL_RenderPresent(renderer);
+}
+
+// The bars stay in the window's pixels from one present to the next, so
+// only the picture is drawn and sent, but for the first present into each
+// buffer after a new fit.
+static void present_in_window_pixels(BITMAP *bmp)
+{
+  int number = 0;
+  SDL_Surface *target =
+      on_window_buffers ? next_window_buffer(output_w, output_h, number) : SDL_GetWindowSurface(window);
+  if (!target)
     return;
-  const int w = sdl_display.w, h = sdl_display.h;
-  SDL_ScaleMode scaling = SDL_ScaleModeLinear;
-  if (out_w >= 2 * w && out_h >= 2 * h) {
-    const int times = std::min(out_w / w, out_h / h);
-    picture.w = w * times;
-    picture.h = h * times;
-    scaling = SDL_ScaleModeNearest;
-  } else if (int64_t(out_w) * h <= int64_t(out_h) * w) {
-    picture.w = out_w;
-    picture.h = int(int64_t(out_w) * h / w);
-  } else {
-    picture.w = int(int64_t(out_h) * w / h);
-    picture.h = out_h;
-  }
-  picture.x = (out_w - picture.w) / 2;
-  picture.y = (out_h - picture.h) / 2;
-  picture_fills_output = picture.w == out_w && picture.h == out_h;
-  if (scaling != picture_scaling) {
-    picture_scaling = scaling;
-    SDL_SetTextureScaleMode(texture, scaling);
-  }
-}
-
-// 5-6-5 to 8-8-8 by repeating each field's top bits, which a 16-bit
-// display's conversion undoes exactly; red in the third byte (XRGB) or the
-// first (XBGR).
-template <int red_shift>
-static void widen_row(const uint16_t *__restrict from, uint32_t *__restrict to, int n)
-{
-  constexpr int blue_shift = 16 - red_shift;
-  for (int x = 0; x < n; x++) {
-    const uint32_t p = from[x];
-    const uint32_t r = p >> 11, g = (p >> 5) & 63, b = p & 31;
-    to[x] = ((r << 3 | r >> 2) << red_shift) | ((g << 2 | g >> 4) << 8) | ((b << 3 | b >> 2) << blue_shift);
-  }
-}
-
-template <int red_shift>
-static void widen_rows(BITMAP *bmp, unsigned char *pixels, int pitch)
-{
-  const int w = bmp->w, h = bmp->h;  // locals, so the stores cannot move them
-  for (int y = 0; y < h; y++)
-    widen_row<red_shift>(reinterpret_cast<const uint16_t *>(bmp->line[y]),
-                         reinterpret_cast<uint32_t *>(pixels + size_t(y) * size_t(pitch)), w);
-}
-
-static void widen_into_texture(BITMAP *bmp)
-{
-  void *pixels;
-  int pitch;
-  if (SDL_LockTexture(texture, nullptr, &pixels, &pitch) != 0)
+  if (target->w != output_w || target->h != output_h)
+    fit_to(target->w, target->h);
+  const bool bars = bars_painted_for[size_t(number)] != fit_number;
+  if (!draw_into_surface(target, bmp, fit, bars))
     return;
-  if (widened_format == SDL_PIXELFORMAT_RGB888)
-    widen_rows<16>(bmp, static_cast<unsigned char *>(pixels), pitch);
+  bars_painted_for[size_t(number)] = fit_number;
+  const SDL_Rect whole = {0, 0, target->w, target->h};
+  const SDL_Rect &changed = bars ? whole : fit.rect;
+  if (on_window_buffers)
+    show_window_buffer(changed);
   else
-    widen_rows<0>(bmp, static_cast<unsigned char *>(pixels), pitch);
-  SDL_UnlockTexture(texture);
+    SDL_UpdateWindowSurfaceRects(window, &changed, 1);
 }
 
+// Where the processor presents, a picture that costs it too much to keep
+// the show's pace (a very large screen) gets smaller, rather than every
+// scene slower.
 static void present(BITMAP *bmp)
 {
   visible = bmp;
-  if (widened_format)
-    widen_into_texture(bmp);
+  const std::clock_t started = std::clock();
+  if (renderer)
+    present_with_opengl(bmp);
   else
-    SDL_UpdateTexture(texture, nullptr, bmp->line[0], int(bmp->line[1] - bmp->line[0]));
-  if (!picture_fills_output) {
-    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
-    SDL_RenderClear(renderer);
+    present_in_window_pixels(bmp);
+  const auto spent_ns = int64_t(double(std::clock() - started) * 1e9 / CLOCKS_PER_SEC);
+  if (way == presenting::card_opengl || !presents_too_slow(costs, spent_ns))
+    return;
+  const int narrower = narrower_picture(fit, sdl_display.w);
+  if (narrower > 0) {
+    widest_picture = narrower;
+    fit_to(output_w, output_h);
   }
-  SDL_RenderCopy(renderer, texture, nullptr, &picture);
-  SDL_RenderPresent(renderer);
 }
 
 static bool in_full_screen()
@@ -210,49 +293,65 @@ static SDL_Window *create_window(int w, int h)
                           SDL_WINDOW_RESIZABLE | SDL_WINDOW_FULLSCREEN_DESKTOP);
 }
 
-// An OpenGL that the processor emulates (llvmpipe, softpipe) costs several
-// times what SDL's own software renderer costs for the same picture.
-static bool renders_on_the_processor(SDL_Renderer *candidate)
+static bool open_window_pixels()
 {
-  SDL_RendererInfo info;
-  if (SDL_GetRendererInfo(candidate, &info) != 0 || std::strncmp(info.name, "opengl", 6) != 0)
-    return false;
-  constexpr unsigned gl_renderer = 0x1F01;
-  using get_string_fn = const unsigned char *(*)(unsigned);
-  auto get_string = reinterpret_cast<get_string_fn>(SDL_GL_GetProcAddress("glGetString"));
-  const char *name = get_string ? reinterpret_cast<const char *>(get_string(gl_renderer)) : nullptr;
-  return name && (std::strstr(name, "llvmpipe") || std::strstr(name, "softpipe") ||
-                  std::strstr(name, "Software"));
+  if (SDL_GetWindowSurface(window))
+    return true;
+  const std::string why = SDL_GetError();
+  on_window_buffers = open_window_buffers(window);
+  if (!on_window_buffers)
+    SDL_SetError("%s", why.c_str());
+  return on_window_buffers;
 }
 
-// Accelerated and in step with the display's refresh where there is a
-// graphics card; else SDL's software renderer, paced by the show's clock.
-static SDL_Renderer *create_renderer()
+static bool open_opengl(int w, int h)
 {
-  SDL_Renderer *accelerated = SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
-  if (accelerated && !renders_on_the_processor(accelerated))
-    return accelerated;
-  if (accelerated)
-    SDL_DestroyRenderer(accelerated);
-  return SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+  renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
+  texture = renderer ? SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGB565, SDL_TEXTUREACCESS_STREAMING, w, h)
+                     : nullptr;
+  if (texture)
+    return true;
+  if (renderer)
+    SDL_DestroyRenderer(renderer);
+  renderer = nullptr;
+  return false;
 }
 
-// A graphics card takes the 16-bit picture as it is. SDL's software renderer
-// scales quickly only between pictures of the window's own format, and
-// copies them fastest, so where the window is 32-bit (a 24-bit desktop, a
-// page's canvas) it gets the picture widened to that format.
-static SDL_Texture *create_texture(int w, int h)
+// The first way that can be made, of those presenting_order gives; where
+// none can, problem says what each one tried answered.
+static presenting start_presenting(int w, int h, std::string &problem)
 {
-  SDL_RendererInfo info;
-  const SDL_Surface *window_surface =
-      SDL_GetRendererInfo(renderer, &info) == 0 && (info.flags & SDL_RENDERER_SOFTWARE)
-          ? SDL_GetWindowSurface(window)
-          : nullptr;
-  const Uint32 window_format = window_surface ? window_surface->format->format : 0;
-  widened_format =
-      window_format == SDL_PIXELFORMAT_RGB888 || window_format == SDL_PIXELFORMAT_BGR888 ? window_format : 0;
-  return SDL_CreateTexture(renderer, widened_format ? widened_format : Uint32(SDL_PIXELFORMAT_RGB565),
-                           SDL_TEXTUREACCESS_STREAMING, w, h);
+  const char *render_driver = SDL_GetHint(SDL_HINT_RENDER_DRIVER);
+  std::string opengl_answer = render_driver ? "" : opengl_problem, pixels_answer;
+  for (presenting candidate : presenting_order(render_driver ? opengl_finding::none : opengl_found, render_driver)) {
+    if (candidate == presenting::none)
+      break;
+    const bool pixels = candidate == presenting::window_pixels;
+    if (pixels ? open_window_pixels() : open_opengl(w, h))
+      return candidate;
+    (pixels ? pixels_answer : opengl_answer) = SDL_GetError();
+  }
+  auto told = [](const std::string &answer) { return answer.empty() ? std::string("not tried") : answer; };
+  problem = "Nothing can draw the picture here. OpenGL: " + told(opengl_answer) +
+            "; the window's own pixels: " + told(pixels_answer);
+  return presenting::none;
+}
+
+static void close_window(BITMAP *)
+{
+  watch_window(nullptr);
+  if (on_window_buffers)
+    close_window_buffers();
+  on_window_buffers = false;
+  if (window)
+    SDL_DestroyWindow(window);  // with its renderer and texture
+  window = nullptr;
+  renderer = nullptr;
+  texture = nullptr;
+  way = presenting::none;
+  delete[] screen_pixels;
+  screen_pixels = nullptr;
+  visible = nullptr;
 }
 
 static BITMAP *open_window(int w, int h, int v_w, int v_h, int depth)
@@ -263,27 +362,29 @@ static BITMAP *open_window(int w, int h, int v_w, int v_h, int depth)
   }
   sdl_display.w = w;
   sdl_display.h = h;
+  // Before the window appears, so that its first picture follows at once.
+  if (!SDL_GetHint(SDL_HINT_RENDER_DRIVER) && !opengl_probed)
+    take_opengl_finding();
   lend_random_sequence();
+  // A compositor that ends while the window is made leaves SDL waiting for
+  // it for ever.
+  watch_display_start();
   window = create_window(w, h);
-  if (window) {
+  watch_display(on_x11);
+  if (window)
     set_window_icon(window);
-    renderer = create_renderer();
-  }
-  if (renderer)
-    texture = create_texture(w, h);
+  std::string problem;
+  way = window ? start_presenting(w, h, problem) : presenting::none;
   take_back_random_sequence();
-  screen_pixels = texture ? new unsigned char[size_t(w) * size_t(h) * 2] : nullptr;
+  screen_pixels = way != presenting::none ? new unsigned char[size_t(w) * size_t(h) * 2] : nullptr;
   if (!screen_pixels) {
-    ustrzcpy(allegro_error, ALLEGRO_ERROR_SIZE, SDL_GetError());
-    if (window)
-      SDL_DestroyWindow(window);
-    window = nullptr;
-    renderer = nullptr;
-    texture = nullptr;
+    ustrzcpy(allegro_error, ALLEGRO_ERROR_SIZE, window ? problem.c_str() : SDL_GetError());
+    close_window(nullptr);
     return nullptr;
   }
-  SDL_SetTextureScaleMode(texture, picture_scaling);
-  fit_picture();
+  watch_window(window);
+  output_w = output_h = 0;
+  fit_to_output();
   // Characters come from the keys themselves; an input method in between
   // would hold back the first keys typed.
   SDL_StopTextInput();
@@ -296,23 +397,12 @@ static BITMAP *open_window(int w, int h, int v_w, int v_h, int depth)
   return bmp;
 }
 
-static void close_window(BITMAP *)
-{
-  SDL_DestroyWindow(window);  // with its renderer and texture
-  window = nullptr;
-  renderer = nullptr;
-  texture = nullptr;
-  delete[] screen_pixels;
-  screen_pixels = nullptr;
-  visible = nullptr;
-}
-
 static void take_window_event(const SDL_Event &event)
 {
   switch (event.window.event) {
     case SDL_WINDOWEVENT_SIZE_CHANGED:
     case SDL_WINDOWEVENT_EXPOSED:
-      fit_picture();
+      fit_to_output();
       if (visible)
         present(visible);
       break;
@@ -334,6 +424,8 @@ void pump_display_events()
   while (SDL_PollEvent(&event)) {
     switch (event.type) {
       case SDL_QUIT:
+        if (display_connection_broken(window))
+          leave_lost_display("the connection to the display was lost\n");
         close_requested = true;
         break;
       case SDL_WINDOWEVENT:

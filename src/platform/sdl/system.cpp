@@ -113,7 +113,7 @@ bool start_system()
     return true;
   open_standard_descriptors();
   if (lists.opens_sdl_video && !open_sdl_video()) {
-    fprintf(stderr, "Cannot start the graphics library: no X display?\n");
+    fprintf(stderr, "%s: %s\n", program_name, allegro_error);
     return false;
   }
   if (install_allegro(SYSTEM_NONE, &errno, atexit) != 0)

@@ -2,38 +2,46 @@
 // other program destroys the show's window) leaves nothing to show on. Xlib
 // would print several lines and exit through the library's shutdown, which
 // then talks to the dead connection again and can hang or abort; the show
-// says so in one line and ends at once instead.
+// says so in one line and ends at once instead. Other X errors are not the
+// display going away: a renderer that cannot be made (OpenGL without a
+// direct context refuses its context) is passed over for the next.
+#include <SDL_syswm.h>
 #include <X11/Xlib.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <cstring>
 
+#include "platform/platform.h"
 #include "platform/sdl/sdl.h"
 
-static void leave(const char *why)
+static Window show_window;  // None until the window is made
+
+void leave_lost_display(const char *why)
 {
-  const char prefix[] = "show: ";
-  (void)!write(STDERR_FILENO, prefix, sizeof prefix - 1);
+  (void)!write(STDERR_FILENO, program_name, std::strlen(program_name));
+  (void)!write(STDERR_FILENO, ": ", 2);
   (void)!write(STDERR_FILENO, why, std::strlen(why));
   _exit(1);
 }
 
 static int lost_connection(Display *)
 {
-  leave("the connection to the display was lost\n");
+  leave_lost_display("the connection to the display was lost\n");
   return 0;
 }
 
-static int refused_request(Display *, XErrorEvent *)
+static int refused_request(Display *, XErrorEvent *error)
 {
-  leave("the display no longer has the show's window\n");
+  const bool window_gone = error->error_code == BadWindow || error->error_code == BadDrawable;
+  if (show_window != None && error->resourceid == show_window && window_gone)
+    leave_lost_display("the display no longer has the show's window\n");
   return 0;
 }
 
 static void no_answer(int)
 {
-  leave("the display does not answer\n");
+  leave_lost_display("the display does not answer\n");
 }
 
 void watch_display_start()
@@ -50,4 +58,11 @@ void watch_display(bool connected)
     return;
   XSetIOErrorHandler(lost_connection);
   XSetErrorHandler(refused_request);
+}
+
+void watch_window(SDL_Window *window)
+{
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  show_window = SDL_GetWindowWMInfo(window, &info) && info.subsystem == SDL_SYSWM_X11 ? info.info.x11.window : None;
 }

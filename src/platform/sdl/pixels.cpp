@@ -1,0 +1,98 @@
+// The picture drawn by the processor into the window's own pixels: copied
+// where the window has the picture's size and format, else widened to
+// 8-8-8 and scaled by SDL's own scalers, sharp or smooth, then converted to
+// the window's format where that is another.
+#include <allegro.h>
+
+#include <cstdint>
+#include <cstring>
+
+#include "platform/sdl/sdl.h"
+
+static SDL_Surface *widened;  // the picture in 8-8-8, at its own size
+static SDL_Surface *scaled;   // the picture scaled, for a window of another format
+
+// 5-6-5 to 8-8-8 by repeating each field's top bits, which a 16-bit
+// display's conversion undoes exactly.
+static void widen_row(const uint16_t *__restrict from, uint32_t *__restrict to, int n)
+{
+  for (int x = 0; x < n; x++) {
+    const uint32_t p = from[x];
+    const uint32_t r = p >> 11, g = (p >> 5) & 63, b = p & 31;
+    to[x] = ((r << 3 | r >> 2) << 16) | ((g << 2 | g >> 4) << 8) | (b << 3 | b >> 2);
+  }
+}
+
+static void widen_into(BITMAP *picture, unsigned char *to, int pitch)
+{
+  const int w = picture->w, h = picture->h;  // locals, so the stores cannot move them
+  for (int y = 0; y < h; y++)
+    widen_row(reinterpret_cast<const uint16_t *>(picture->line[y]),
+              reinterpret_cast<uint32_t *>(to + size_t(y) * size_t(pitch)), w);
+}
+
+// A w x h 8-8-8 surface kept in `kept`, made anew only when the size changes.
+static SDL_Surface *surface_of(SDL_Surface *&kept, int w, int h)
+{
+  if (kept && (kept->w != w || kept->h != h)) {
+    SDL_FreeSurface(kept);
+    kept = nullptr;
+  }
+  if (!kept)
+    kept = SDL_CreateRGBSurfaceWithFormat(0, w, h, 32, SDL_PIXELFORMAT_RGB888);
+  return kept;
+}
+
+static void paint_bars(SDL_Surface *target, const SDL_Rect &r)
+{
+  const SDL_Rect bars[] = {{0, 0, target->w, r.y},
+                           {0, r.y + r.h, target->w, target->h - r.y - r.h},
+                           {0, r.y, r.x, r.h},
+                           {r.x + r.w, r.y, target->w - r.x - r.w, r.h}};
+  for (const SDL_Rect &bar : bars)
+    if (bar.w > 0 && bar.h > 0)
+      SDL_FillRect(target, &bar, 0);
+}
+
+bool draw_into_surface(SDL_Surface *target, BITMAP *picture, const picture_fit &fit, bool with_bars)
+{
+  const SDL_Rect &r = fit.rect;
+  if (r.x < 0 || r.y < 0 || r.x + r.w > target->w || r.y + r.h > target->h)
+    return false;
+  if (with_bars)
+    paint_bars(target, r);
+  const uint32_t format = target->format->format;
+  const int bytes = target->format->BytesPerPixel;
+  unsigned char *at = static_cast<unsigned char *>(target->pixels) + size_t(r.y) * size_t(target->pitch) +
+                      size_t(r.x) * size_t(bytes);
+  const bool own_size = r.w == picture->w && r.h == picture->h;
+  if (own_size && format == SDL_PIXELFORMAT_RGB565) {
+    for (int y = 0; y < r.h; y++)
+      std::memcpy(at + size_t(y) * size_t(target->pitch), picture->line[y], size_t(r.w) * 2);
+    return true;
+  }
+  if (own_size && format == SDL_PIXELFORMAT_RGB888) {
+    widen_into(picture, at, target->pitch);
+    return true;
+  }
+  SDL_Surface *source = surface_of(widened, picture->w, picture->h);
+  if (!source)
+    return false;
+  widen_into(picture, static_cast<unsigned char *>(source->pixels), source->pitch);
+  if (!own_size) {
+    const bool direct = format == SDL_PIXELFORMAT_RGB888;
+    SDL_Surface *into = direct ? target : surface_of(scaled, r.w, r.h);
+    if (!into)
+      return false;
+    SDL_Rect where = direct ? r : SDL_Rect{0, 0, r.w, r.h};
+    const int failed = fit.sharp ? SDL_SoftStretch(source, nullptr, into, &where)
+                                 : SDL_SoftStretchLinear(source, nullptr, into, &where);
+    if (failed != 0)
+      return false;
+    if (direct)
+      return true;
+    source = into;
+  }
+  return SDL_ConvertPixels(r.w, r.h, SDL_PIXELFORMAT_RGB888, source->pixels, source->pitch, format, at,
+                           target->pitch) == 0;
+}
