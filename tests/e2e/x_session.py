@@ -205,11 +205,12 @@ class XServer:
         self.xdotool("windowfocus", "--sync", window)
         self.lit_after = appeared
         # The window's own pixels: a window manager's frame around it is lit at once.
+        # A window's grab before its first picture holds levels up to 8, not 0.
         where = window if in_window else None
 
         def title_lit():
             began = time.monotonic()
-            if show.poll() is not None or max(self.grab_raw(where), default=0) > 0:
+            if show.poll() is not None or max(self.grab_raw(where), default=0) > 10:
                 return True
             self.lit_after = began
             return False
