@@ -200,8 +200,12 @@ def full_path(session):
     with wave.open(os.path.join(DAT, MUSIC)) as w:
         frames = w.readframes(len(played) // w.getnchannels())
     heard = struct.unpack("<%dh" % (len(frames) // 2), frames)
-    level = 20 * math.log10(max(map(abs, played)) / max(map(abs, heard)))
-    check(abs(level) < 0.5, "the music plays %.2f dB from the level of its file" % level)
+    loudest_played = max(range(len(played)), key=lambda i: abs(played[i]))
+    loudest_heard = max(range(len(heard)), key=lambda i: abs(heard[i]))
+    level = 20 * math.log10(abs(played[loudest_played]) / abs(heard[loudest_heard]))
+    check(abs(level) < 0.5, "the music plays %.2f dB from the level of its file: its loudest sample is %d "
+          "at %d of the %d recorded, the file's is %d at %d" % (level, played[loudest_played], loudest_played,
+                                                                 len(played), heard[loudest_heard], loudest_heard))
 
 
 def missing_asset(session):
