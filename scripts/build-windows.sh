@@ -29,6 +29,7 @@ prefix=$cache/allegro-$version-$key
 
 if [ ! -f "$prefix/lib/pkgconfig/allegro.pc" ]; then
   echo "Building Allegro $version for Windows (once; kept in $prefix)" >&2
+  start=$SECONDS
   tarball=$(scripts/debian-source.sh a/allegro4.4 "$dsc" "$dsc_sha256" "$cache/source")
   work=$(mktemp -d)
   trap 'rm -rf "$work"' EXIT
@@ -59,6 +60,7 @@ Libs: -L\${prefix}/lib -lalleg -ldinput -lddraw -ldxguid -lwinmm -ldsound -lgdi3
 PC
   rm -rf "$prefix"
   mv "$prefix.part" "$prefix"
+  echo "Built Allegro $version for Windows in $((SECONDS - start)) s" >&2
 fi
 
 export PKG_CONFIG_LIBDIR=$prefix/lib/pkgconfig
