@@ -1,7 +1,8 @@
 // The picture drawn by the processor into the window's own pixels: copied
-// where the window has the picture's size and format, else widened to
-// 8-8-8 and scaled by SDL's own scalers, sharp or smooth, then converted to
-// the window's format where that is another.
+// where the window has the picture's size and format, widened straight into
+// an 8-8-8 window at its own size and whole multiples, else widened to 8-8-8 and scaled by
+// SDL's own scalers, sharp or smooth, then converted to the window's format
+// where that is another.
 #include <allegro.h>
 
 #include <cstdint>
@@ -14,13 +15,16 @@ static SDL_Surface *scaled;   // the picture scaled, for a window of another for
 
 // 5-6-5 to 8-8-8 by repeating each field's top bits, which a 16-bit
 // display's conversion undoes exactly.
+static inline uint32_t widened_pixel(uint32_t p)
+{
+  const uint32_t r = p >> 11, g = (p >> 5) & 63, b = p & 31;
+  return ((r << 3 | r >> 2) << 16) | ((g << 2 | g >> 4) << 8) | (b << 3 | b >> 2);
+}
+
 static void widen_row(const uint16_t *__restrict from, uint32_t *__restrict to, int n)
 {
-  for (int x = 0; x < n; x++) {
-    const uint32_t p = from[x];
-    const uint32_t r = p >> 11, g = (p >> 5) & 63, b = p & 31;
-    to[x] = ((r << 3 | r >> 2) << 16) | ((g << 2 | g >> 4) << 8) | (b << 3 | b >> 2);
-  }
+  for (int x = 0; x < n; x++)
+    to[x] = widened_pixel(from[x]);
 }
 
 static void widen_into(BITMAP *picture, unsigned char *to, int pitch)
@@ -29,6 +33,36 @@ static void widen_into(BITMAP *picture, unsigned char *to, int pitch)
   for (int y = 0; y < h; y++)
     widen_row(reinterpret_cast<const uint16_t *>(picture->line[y]),
               reinterpret_cast<uint32_t *>(to + size_t(y) * size_t(pitch)), w);
+}
+
+// Each pixel `times` times across, each row `times` times down: a large
+// screen's sharp picture in one pass over what it writes.
+static void widen_multiplied_into(BITMAP *picture, unsigned char *to, int pitch, int times)
+{
+  const int w = picture->w, h = picture->h;
+  const size_t row_bytes = size_t(w) * size_t(times) * 4;
+  for (int y = 0; y < h; y++) {
+    const auto *from = reinterpret_cast<const uint16_t *>(picture->line[y]);
+    unsigned char *first = to + size_t(y) * size_t(times) * size_t(pitch);
+    auto *out = reinterpret_cast<uint32_t *>(first);
+    if (times == 1) {
+      widen_row(from, out, w);
+    } else if (times == 2) {
+      for (int x = 0; x < w; x++) {
+        const uint32_t p = widened_pixel(from[x]);
+        out[2 * x] = p;
+        out[2 * x + 1] = p;
+      }
+    } else {
+      for (int x = 0; x < w; x++) {
+        const uint32_t p = widened_pixel(from[x]);
+        for (int k = 0; k < times; k++)
+          *out++ = p;
+      }
+    }
+    for (int k = 1; k < times; k++)
+      std::memcpy(first + size_t(k) * size_t(pitch), first, row_bytes);
+  }
 }
 
 // A w x h 8-8-8 surface kept in `kept`, made anew only when the size changes.
@@ -71,8 +105,8 @@ bool draw_into_surface(SDL_Surface *target, BITMAP *picture, const picture_fit &
       std::memcpy(at + size_t(y) * size_t(target->pitch), picture->line[y], size_t(r.w) * 2);
     return true;
   }
-  if (own_size && format == SDL_PIXELFORMAT_RGB888) {
-    widen_into(picture, at, target->pitch);
+  if (fit.sharp && format == SDL_PIXELFORMAT_RGB888) {
+    widen_multiplied_into(picture, at, target->pitch, r.w / picture->w);
     return true;
   }
   SDL_Surface *source = surface_of(widened, picture->w, picture->h);
