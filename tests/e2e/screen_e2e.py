@@ -18,7 +18,7 @@ import time
 import zlib
 
 sys.dont_write_bytecode = True
-from x_session import Failure, XServer, check, copy_dat, magick, main, picture_fault, rgb  # noqa: E402
+from x_session import Failure, XServer, check, copy_dat, magick, main, picture_fault, poll, rgb  # noqa: E402
 
 SHOW, DAT, CLOSER, CASE = os.path.abspath(sys.argv[1]), sys.argv[2], sys.argv[3], sys.argv[4]
 # A show built with the sanitizers takes their settings from the run.
@@ -44,12 +44,31 @@ class Show:
             self.process = subprocess.Popen([SHOW, *options], cwd=self.play, env=env,
                                             stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                                             text=True)
-            self.x.wait_for_window(self.process)
-            self.hold()
-            self.window = self.x.window()
+            self.window = self.held_on_title_card()
         except BaseException:
             self.end()
             raise
+
+    def held_on_title_card(self):
+        """The show's window, focused, once the show is held on its title card. The
+        show runs a quarter of a second at a time between grabs and is held during
+        each, so the first lit grab finds it at most 15 ticks into the title card
+        however slow the grabs are."""
+        window = poll(lambda: self.x.window() or self.process.poll() is not None, 60)
+        if self.process.poll() is not None:
+            raise Failure("the show ended with status %d before its window appeared: %r"
+                          % (self.process.returncode, self.process.communicate()))
+        check(window, "the show's window never appeared")
+        self.x.xdotool("windowfocus", "--sync", window)
+        # A window's grab before its first picture holds levels up to 8, not 0.
+        deadline = time.monotonic() + 60
+        while time.monotonic() < deadline and self.process.poll() is None:
+            self.hold()
+            if max(self.x.grab_raw(window), default=0) > 10:
+                return window
+            self.resume()
+            time.sleep(0.25)
+        raise Failure("the title card never appeared (the show: %r)" % self.process.poll())
 
     def hold(self):
         os.kill(self.process.pid, signal.SIGSTOP)
