@@ -10,6 +10,7 @@ Usage: desktop_e2e.py SHOW DAT CRASHING_DRI_FOLDER CASE
 import os
 import pty
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -54,6 +55,10 @@ class Weston:
                 found = poll(lambda: x.xdotool("search", "--classname", "^weston"), STARTS)
                 check(found, "weston's window never appeared")
                 self.window = found.split()[0]
+                # The X server's focus, given before any client maps a surface: weston
+                # hands the keyboard to the surface mapped last, and a later change of
+                # the X focus can leave it with no surface at all.
+                x.xdotool("windowfocus", "--sync", self.window)
         except Failure:
             self.close()
             raise
@@ -108,17 +113,45 @@ def reference(root):
         x.close()
 
 
-def shows_title_card(x, window, frame, box, root, what):
-    """Grabs `window` until it holds the title card in `box`; the last fault, or None."""
-    path, fault = os.path.join(root, what + ".png"), "no grab"
-    deadline = time.monotonic() + STARTS
-    while time.monotonic() < deadline:
-        x.grab_to(path, window)
-        fault = picture_fault(path, frame, box, False, root, what)
-        if fault is None:
-            return None
-        time.sleep(0.2)
-    return fault
+def title_lit(raw):
+    """Whether a grab of the output holds the show's surface with a lit picture:
+    the bar beside it black (weston's own background is not), the middle of the
+    picture lit (the title card is; the black before it is not)."""
+    if len(raw) != OUTPUT_W * OUTPUT_H * 3:
+        return False
+    x, y, w, h = PILLARBOX
+
+    def row(at, x0, x1):
+        return raw[(at * OUTPUT_W + x0) * 3:(at * OUTPUT_W + x1) * 3]
+    middle = range(y + h // 3, y + 2 * h // 3, 8)
+    return (all(max(row(at, 0, x)) <= 10 for at in middle)
+            and any(max(row(at, x, x + w)) > 10 for at in middle))
+
+
+def shows_title_card(x, window, show, frame, box, root, what):
+    """Grabs `window` until it holds the title card in `box`; the last fault, or
+    None. Once the title is lit the show is held still between grabs (stopped,
+    it takes no ticks of its clock) and let run only for moments in which it
+    presents anew, so the title card stays however slow the grabs are."""
+    if not poll(lambda: show.poll() is not None or title_lit(x.grab_raw(window)), STARTS):
+        return "the show's picture never lit up on the output"
+    if show.poll() is not None:
+        return "the show ended with status %d" % show.returncode
+    path, fault = os.path.join(root, what + ".png"), None
+    os.kill(show.pid, signal.SIGSTOP)
+    try:
+        # Forty moments of at most four ticks: well within the title card's 250.
+        for _ in range(40):
+            x.grab_to(path, window)
+            fault = picture_fault(path, frame, box, False, root, what)
+            if fault is None:
+                return None
+            os.kill(show.pid, signal.SIGCONT)
+            time.sleep(0.05)
+            os.kill(show.pid, signal.SIGSTOP)
+        return fault
+    finally:
+        os.kill(show.pid, signal.SIGCONT)
 
 
 def escape_ends_it(x, show, what):
@@ -164,10 +197,13 @@ class OnWeston:
         return any(", %d, %d, %d, " % (w, h, w * 4) in line for line in self.requests("create_buffer("))
 
     def take_keys(self):
-        """Keys reach the show once the compositor has given it the keyboard."""
-        self.x.xdotool("windowfocus", "--sync", self.weston.window)
-        check(poll(lambda: any("wl_keyboard@" in line and ".enter(" in line for line in self.said().splitlines()),
-                   STARTS), "the show never got the keyboard")
+        """Keys reach the show once the compositor has given it the keyboard, and
+        while it has not taken it away again."""
+        def has_keyboard():
+            focus = [line for line in self.said().splitlines()
+                     if "wl_keyboard@" in line and (".enter(" in line or ".leave(" in line)]
+            return focus and ".enter(" in focus[-1]
+        check(poll(has_keyboard, STARTS), "the show never got the keyboard")
 
     def close(self):
         stop(self.show)
@@ -182,7 +218,7 @@ def wayland(root):
     frame = reference(root)
     session = OnWeston(root, "wayland")
     try:
-        fault = shows_title_card(session.x, session.weston.window, frame, PILLARBOX, root, "wayland")
+        fault = shows_title_card(session.x, session.weston.window, session.show, frame, PILLARBOX, root, "wayland")
         check(fault is None, "%s (the show: %r)" % (fault, session.show.poll()))
         session.take_keys()
         session.x.xdotool("type", "s")
