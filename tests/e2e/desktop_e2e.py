@@ -130,28 +130,41 @@ def title_lit(raw):
 
 def shows_title_card(x, window, show, frame, box, root, what):
     """Grabs `window` until it holds the title card in `box`; the last fault, or
-    None. Once the title is lit the show is held still between grabs (stopped,
-    it takes no ticks of its clock) and let run only for moments in which it
-    presents anew, so the title card stays however slow the grabs are."""
-    if not poll(lambda: show.poll() is not None or title_lit(x.grab_raw(window)), STARTS):
-        return "the show's picture never lit up on the output"
-    if show.poll() is not None:
-        return "the show ended with status %d" % show.returncode
-    path, fault = os.path.join(root, what + ".png"), None
-    os.kill(show.pid, signal.SIGSTOP)
+    None. The show is held still during each grab (stopped, it takes no ticks of
+    its clock) and runs a quarter of a second between them until its title is
+    lit, then only for moments in which it presents anew: the title card stays
+    however slow the grabs are."""
+    def hold():
+        os.kill(show.pid, signal.SIGSTOP)
+
+    def resume():
+        os.kill(show.pid, signal.SIGCONT)
     try:
+        deadline = time.monotonic() + STARTS
+        while True:
+            if show.poll() is not None:
+                return "the show ended with status %d" % show.returncode
+            hold()
+            if title_lit(x.grab_raw(window)):
+                break
+            resume()
+            if time.monotonic() > deadline:
+                return "the show's picture never lit up on the output"
+            time.sleep(0.25)
+        path, fault = os.path.join(root, what + ".png"), None
         # Forty moments of at most four ticks: well within the title card's 250.
         for _ in range(40):
             x.grab_to(path, window)
             fault = picture_fault(path, frame, box, False, root, what)
             if fault is None:
                 return None
-            os.kill(show.pid, signal.SIGCONT)
+            resume()
             time.sleep(0.05)
-            os.kill(show.pid, signal.SIGSTOP)
+            hold()
         return fault
     finally:
-        os.kill(show.pid, signal.SIGCONT)
+        if show.poll() is None:
+            resume()
 
 
 def escape_ends_it(x, show, what):
@@ -183,6 +196,10 @@ class OnWeston:
     def said(self):
         with open(self.log) as log:
             return log.read()
+
+    def own_lines(self):
+        """What the show itself wrote to stderr, between the protocol's lines."""
+        return [line for line in self.said().splitlines() if not line.startswith("[")]
 
     def requests(self, request):
         """The requests of one kind that the show sent."""
@@ -219,7 +236,8 @@ def wayland(root):
     session = OnWeston(root, "wayland")
     try:
         fault = shows_title_card(session.x, session.weston.window, session.show, frame, PILLARBOX, root, "wayland")
-        check(fault is None, "%s (the show: %r)" % (fault, session.show.poll()))
+        check(fault is None, "%s (the show: status %r, stderr %r)"
+              % (fault, session.show.poll(), session.own_lines()))
         session.take_keys()
         session.x.xdotool("type", "s")
         escape_ends_it(session.x, session.show, "wayland")
@@ -279,7 +297,7 @@ def wayland_gone(root):
         time.sleep(1)
         session.weston.close()
         status, _, _ = finish(session.show, ENDS, "compositor ended")
-        lines = [line for line in session.said().splitlines() if not line.startswith("[")]
+        lines = session.own_lines()
         check(status == 1 and lines == ["starloom: the connection to the display was lost"],
               "compositor ended: status %d, stderr %r" % (status, lines))
     finally:
