@@ -152,7 +152,7 @@ def full_path(session):
     session.note_sound()
     # Grabs until the logo over stars: the last that showed the title card and
     # the first that did not bracket the moment it left the screen.
-    seen_title, left, logo = None, None, False
+    seen_title, left, logo, after_title = None, None, False, []
     deadline = time.monotonic() + 120
     while not logo and time.monotonic() < deadline:
         began, ended, grab = session.x.timed_grab()
@@ -162,9 +162,12 @@ def full_path(session):
         elif seen_title is not None:
             left = left or ended
             logo = logo_over_stars(grab)
+            after_title.append(began)
     check(seen_title is not None, "no title picture on black during the title card")
     check(left is not None, "the title card was still on the screen two minutes after it appeared")
-    check(logo, "no logo over stars after the title card")
+    gaps = [b - a for a, b in zip(after_title, after_title[1:])]
+    check(logo, "no logo over stars in the %d grabs after the title card (the first %s s apart)"
+          % (len(after_title), ", ".join("%.1f" % gap for gap in gaps[:8])))
     check(poll(lambda: text_panel(session.x.grab()), 60, interval=0.3), "no text panel during the crawl")
     check(poll(lambda: flight_moves(session.x), 120, interval=0),
           "free flight never moved between two grabs a second apart after the crawl")
