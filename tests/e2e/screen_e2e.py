@@ -51,9 +51,9 @@ class Show:
 
     def held_on_title_card(self):
         """The show's window, focused, once the show is held on its title card. The
-        show runs a quarter of a second at a time between grabs and is held during
-        each, so the first lit grab finds it at most 15 ticks into the title card
-        however slow the grabs are."""
+        show runs half a second at a time between grabs and is held during each, so
+        the first lit grab finds it at most 30 ticks into the title card however
+        slow the grabs are; it has a minute of running to load and get there."""
         window = poll(lambda: self.x.window() or self.process.poll() is not None, 60)
         if self.process.poll() is not None:
             raise Failure("the show ended with status %d before its window appeared: %r"
@@ -61,14 +61,16 @@ class Show:
         check(window, "the show's window never appeared")
         self.x.xdotool("windowfocus", "--sync", window)
         # A window's grab before its first picture holds levels up to 8, not 0.
-        deadline = time.monotonic() + 60
-        while time.monotonic() < deadline and self.process.poll() is None:
+        for _ in range(120):
+            if self.process.poll() is not None:
+                break
             self.hold()
             if max(self.x.grab_raw(window), default=0) > 10:
                 return window
             self.resume()
-            time.sleep(0.25)
-        raise Failure("the title card never appeared (the show: %r)" % self.process.poll())
+            time.sleep(0.5)
+        raise Failure("the title card never appeared in a minute of the show's running (the show: %r)"
+                      % self.process.poll())
 
     def hold(self):
         os.kill(self.process.pid, signal.SIGSTOP)
