@@ -17,7 +17,7 @@ import tempfile
 import time
 
 sys.dont_write_bytecode = True
-from x_session import (Failure, XServer, check, copy_dat, main, picture_fault, poll,  # noqa: E402
+from x_session import (Failure, XServer, check, copy_dat, held_once, main, picture_fault, poll,  # noqa: E402
                        read_terminal)
 
 SHOW, DAT, CRASHING_DRI, CASE = os.path.abspath(sys.argv[1]), sys.argv[2], sys.argv[3], sys.argv[4]
@@ -134,36 +134,23 @@ def shows_title_card(x, window, show, frame, box, root, what):
     its clock) and runs half a second between them until its title is lit, then
     only for moments in which it presents anew: the title card stays however slow
     the grabs are."""
-    def hold():
-        os.kill(show.pid, signal.SIGSTOP)
+    path, fault = os.path.join(root, what + ".png"), None
 
-    def resume():
-        os.kill(show.pid, signal.SIGCONT)
+    def title_card_shown():
+        nonlocal fault
+        x.grab_to(path, window)
+        fault = picture_fault(path, frame, box, False, root, what)
+        return fault is None
     try:
-        for _ in range(2 * STARTS):
+        if not held_once(show, lambda: title_lit(x.grab_raw(window)), 2 * STARTS):
             if show.poll() is not None:
                 return "the show ended with status %d" % show.returncode
-            hold()
-            if title_lit(x.grab_raw(window)):
-                break
-            resume()
-            time.sleep(0.5)
-        else:
             return "the show's picture never lit up on the output in %d s of its running" % STARTS
-        path, fault = os.path.join(root, what + ".png"), None
         # Forty moments of at most four ticks: well within the title card's 250.
-        for _ in range(40):
-            x.grab_to(path, window)
-            fault = picture_fault(path, frame, box, False, root, what)
-            if fault is None:
-                return None
-            resume()
-            time.sleep(0.05)
-            hold()
-        return fault
+        return None if held_once(show, title_card_shown, 40, between=0.05) else fault
     finally:
         if show.poll() is None:
-            resume()
+            os.kill(show.pid, signal.SIGCONT)
 
 
 def escape_ends_it(x, show, what):

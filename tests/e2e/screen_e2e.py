@@ -18,7 +18,8 @@ import time
 import zlib
 
 sys.dont_write_bytecode = True
-from x_session import Failure, XServer, check, copy_dat, magick, main, picture_fault, poll, rgb  # noqa: E402
+from x_session import (Failure, XServer, check, copy_dat, held_once, magick, main, picture_fault, poll,  # noqa: E402
+                       rgb)
 
 SHOW, DAT, CLOSER, CASE = os.path.abspath(sys.argv[1]), sys.argv[2], sys.argv[3], sys.argv[4]
 # A show built with the sanitizers takes their settings from the run.
@@ -61,14 +62,8 @@ class Show:
         check(window, "the show's window never appeared")
         self.x.xdotool("windowfocus", "--sync", window)
         # A window's grab before its first picture holds levels up to 8, not 0.
-        for _ in range(120):
-            if self.process.poll() is not None:
-                break
-            self.hold()
-            if max(self.x.grab_raw(window), default=0) > 10:
-                return window
-            self.resume()
-            time.sleep(0.5)
+        if held_once(self.process, lambda: max(self.x.grab_raw(window), default=0) > 10, 120):
+            return window
         raise Failure("the title card never appeared in a minute of the show's running (the show: %r)"
                       % self.process.poll())
 

@@ -3,6 +3,7 @@
 import os
 import re
 import shutil
+import signal
 import subprocess
 import tempfile
 import time
@@ -27,6 +28,22 @@ def poll(predicate, timeout, interval=0.05):
             return value
         time.sleep(interval)
     return predicate()
+
+
+def held_once(process, predicate, steps, between=0.5):
+    """Lets `process` run `between` seconds at a time and holds it (SIGSTOP) while
+    `predicate` looks, up to `steps` looks: true, with the process left held, at
+    the first look that holds; false, with it running, when none did or it ended.
+    However slow the looks, the process is at most `between` past the moment."""
+    for _ in range(steps):
+        if process.poll() is not None:
+            return False
+        os.kill(process.pid, signal.SIGSTOP)
+        if predicate():
+            return True
+        os.kill(process.pid, signal.SIGCONT)
+        time.sleep(between)
+    return False
 
 
 def rgb(picture, data=None):

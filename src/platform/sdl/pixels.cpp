@@ -1,8 +1,8 @@
 // The picture drawn by the processor into the window's own pixels: copied
 // where the window has the picture's size and format, widened straight into
-// an 8-8-8 window at its own size and whole multiples, else widened to 8-8-8 and scaled by
-// SDL's own scalers, sharp or smooth, then converted to the window's format
-// where that is another.
+// an 8-8-8 window at its own size and whole multiples, else widened to 8-8-8,
+// scaled by SDL's own scalers, sharp or smooth, and converted to the window's
+// format where that is another.
 #include <allegro.h>
 
 #include <cstdint>
